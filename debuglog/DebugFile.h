@@ -1,0 +1,98 @@
+// CDebugFile: the trace object every library object owns.
+//
+// All instances of a process share one log state (LogState.h): the log file,
+// its name, a state code, the count of open instances and the switches, behind
+// one recursive lock. Each instance owns only its formatting and debugger
+// output buffer. A trace reaches the debugger channel (OutputDebugStringA) as
+// "[QZMPurgeLib,0x<thread id>] <text>", and the log file only while file
+// logging is switched on with Enable.
+#pragma once
+
+#include <cstdarg>
+
+#include "platform/Windows.h"
+
+#if defined(__GNUC__)
+#define PURGELIB_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
+#else
+#define PURGELIB_PRINTF(fmt, args)
+#endif
+
+// The debugger output buffer of one CDebugFile.
+struct CDebugOutput {
+    CRITICAL_SECTION lock;
+    int lockReady;
+    char* text;            // capacity + 1 bytes at least, NUL-terminated
+    unsigned capacity;     // characters that fit in text
+    unsigned tagOverhead;  // length of the module tag plus 3
+
+    void Init();
+    void Prepare();
+    int Format(const char* format, va_list args);
+    void Output(int takeLock);
+    void Print(const char* format, ...);
+    void Release();
+
+    unsigned allocation;  // bytes really allocated for text (0 while absent)
+};
+
+class CDebugFile {
+public:
+    CDebugFile();
+    virtual ~CDebugFile();
+
+    virtual int Open(const char* name, int rewrite, int reserved);
+    virtual int Close(const char* note);
+    virtual int CreateNumberedFile();
+    virtual int IsOpen();
+    virtual int GetErrorCode();
+    virtual int GetErrorText(char* buffer);
+    virtual int TraceLevel(int level, const char* format, ...) PURGELIB_PRINTF(3, 4);
+    virtual int Trace(const char* format, ...) PURGELIB_PRINTF(2, 3);
+    virtual int TraceLine(const char* format, ...) PURGELIB_PRINTF(2, 3);
+    virtual int TraceLineLevel(int level, const char* format, ...) PURGELIB_PRINTF(3, 4);
+    virtual int WriteLevel(int level, const char* format, ...) PURGELIB_PRINTF(3, 4);
+    virtual int Write(const char* format, ...) PURGELIB_PRINTF(2, 3);
+    virtual int WriteLine(const char* format, ...) PURGELIB_PRINTF(2, 3);
+    virtual int WriteLineLevel(int level, const char* format, ...) PURGELIB_PRINTF(3, 4);
+    virtual int WriteStamp(const char* text, const char* note);
+    virtual int Flush();
+    virtual int TraceRowLevel(int level, char fill, unsigned count);
+    virtual int TraceRow(char fill, unsigned count);
+    virtual int SetAutoFlush(int on);
+    virtual int Enable(int on);
+    virtual int SetHeaderLines(int on);
+    virtual int SetLineNumbers(int on);
+    virtual int SetTickStamp(int on);
+    virtual int ShowInstances();
+    virtual int SetMaxLines(int count);
+
+    // The one place where bytes reach the log file. 0 while the file is not
+    // open, for a null text, or when the write fails.
+    int WriteRaw(const char* text, int prefixed);
+
+    // Bytes to allocate for formatting `format` with `args` in the file-only
+    // writes (an estimate; see WriteVariants.cpp).
+    static int EstimateLength(const char* format, va_list args);
+    // Cuts blanks and tabs after a final line feed; 1 when the text ends in a
+    // line feed (then or already), 0 otherwise. A null text gives 1.
+    static int TrimLineEnd(char* text);
+
+    CDebugFile(const CDebugFile&) = delete;
+    CDebugFile& operator=(const CDebugFile&) = delete;
+
+protected:
+    CDebugOutput m_output;
+    int m_fallback;
+    int m_header;
+
+private:
+    // The common body of TraceLevel, Trace, TraceLine and TraceLineLevel.
+    void TraceBody(const char* format, va_list args, bool lineEnd, bool ensureNewline,
+                   const char* nullFile, const char* nullDebug);
+    // The file steps of Open and Close (the log file sink).
+    int OpenLogFile(const char* name, int rewrite, int reserved);
+    int CloseLogFile(const char* note);
+    void WriteHeaderLine();
+    int WriteFormatted(const char* format, va_list args, bool lineEnd);
+};

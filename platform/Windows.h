@@ -1,0 +1,19 @@
+// The one door to the operating system.
+//
+// On Windows this is the real <windows.h>. Everywhere else it is our own
+// Win32 subset, implemented in platform/posix, so the library and the tool are
+// written once against the Win32 API.
+#pragma once
+
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
+#include "platform/posix/WinTypes.h"
+#include "platform/posix/WinCodePage.h"
+#include "platform/posix/WinFiles.h"
+#include "platform/posix/WinSystem.h"
+#include "platform/posix/WinVersion.h"
+#endif

@@ -1,0 +1,271 @@
+// CreateFileA and the file functions of the POSIX layer.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <mutex>
+#include <unordered_set>
+
+#include "platform/posix/PosixFiles.h"
+#include "platform/posix/PosixPaths.h"
+#include "platform/posix/Sharing.h"
+#include "platform/posix/TestHooks.h"
+#include "platform/posix/WinFiles.h"
+
+namespace {
+
+struct PosixFile {
+    int fd;
+};
+
+std::mutex g_handleLock;
+std::unordered_set<PosixFile*> g_handles;
+
+HANDLE Register(int fd) {
+    PosixFile* file = new PosixFile{fd};
+    std::lock_guard<std::mutex> guard(g_handleLock);
+    g_handles.insert(file);
+    return file;
+}
+
+// Read-only in the Windows sense: the owner may not write.
+bool IsReadOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
+
+BOOL Fail(DWORD error) {
+    SetLastError(error);
+    return FALSE;
+}
+
+// Resolves a path for a call that needs an existing file or directory.
+bool ResolveExisting(LPCSTR name, posix::ResolvedPath* resolved) {
+    DWORD error = ERROR_PATH_NOT_FOUND;
+    if (!posix::ResolvePath(name, resolved, &error)) {
+        SetLastError(error);
+        return false;
+    }
+    if (!resolved->exists) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+namespace posix {
+
+int HandleDescriptor(HANDLE handle) {
+    std::lock_guard<std::mutex> guard(g_handleLock);
+    auto it = g_handles.find(static_cast<PosixFile*>(handle));
+    if (it == g_handles.end()) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return -1;
+    }
+    return (*it)->fd;
+}
+
+long long ReadAt(HANDLE handle, uint64_t offset, void* buffer, size_t n) {
+    int fd = HandleDescriptor(handle);
+    if (fd < 0) return -1;
+    size_t done = 0;
+    while (done < n) {
+        ssize_t got = pread(fd, static_cast<char*>(buffer) + done, n - done,
+                            static_cast<off_t>(offset + done));
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            SetLastErrorFromErrno(errno);
+            return -1;
+        }
+        if (got == 0) break;
+        done += static_cast<size_t>(got);
+    }
+    return static_cast<long long>(done);
+}
+
+bool HandleSize(HANDLE handle, uint64_t* size) {
+    int fd = HandleDescriptor(handle);
+    if (fd < 0) return false;
+    struct stat st;
+    if (fstat(fd, &st) != 0) {
+        SetLastErrorFromErrno(errno);
+        return false;
+    }
+    *size = static_cast<uint64_t>(st.st_size);
+    return true;
+}
+
+HANDLE OpenForReading(const char* winPath) {
+    return CreateFileA(winPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace posix
+
+HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES,
+                   DWORD creation, DWORD flagsAndAttributes, HANDLE) {
+    BOOL forced;
+    if (posix::IsForced("CreateFileA", &forced) && !forced) return INVALID_HANDLE_VALUE;
+    if (creation < CREATE_NEW || creation > TRUNCATE_EXISTING) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    posix::ResolvedPath resolved;
+    DWORD error = ERROR_PATH_NOT_FOUND;
+    if (!posix::ResolvePath(name, &resolved, &error)) {
+        SetLastError(error);
+        return INVALID_HANDLE_VALUE;
+    }
+    unsigned rights = posix::RightsOf(access);
+    bool write = (rights & posix::kRightWrite) != 0;
+
+    if (resolved.exists) {
+        struct stat st;
+        if (stat(resolved.host.c_str(), &st) != 0) {
+            posix::SetLastErrorFromErrno(errno);
+            return INVALID_HANDLE_VALUE;
+        }
+        // A directory is not opened as a file; a read-only file not for writing.
+        if (S_ISDIR(st.st_mode) || (write && IsReadOnly(st))) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return INVALID_HANDLE_VALUE;
+        }
+        if (creation == CREATE_NEW) {
+            SetLastError(ERROR_FILE_EXISTS);
+            return INVALID_HANDLE_VALUE;
+        }
+    } else if (creation == OPEN_EXISTING || creation == TRUNCATE_EXISTING) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+
+    int flags = (write ? O_RDWR : O_RDONLY) | O_CLOEXEC;
+    if (!resolved.exists) flags |= O_CREAT | O_EXCL;
+    if (flagsAndAttributes & FILE_FLAG_WRITE_THROUGH) flags |= O_DSYNC;
+    mode_t mode = (flagsAndAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
+    int fd = open(resolved.host.c_str(), flags, mode);
+    if (fd < 0) {
+        posix::SetLastErrorFromErrno(errno);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (!posix::AcquireShare(fd, rights, posix::SharedRights(shareMode))) {
+        close(fd);
+        SetLastError(ERROR_SHARING_VIOLATION);
+        return INVALID_HANDLE_VALUE;
+    }
+    // Truncation only after the sharing test, so a refused open changes nothing.
+    bool truncate = resolved.exists && (creation == CREATE_ALWAYS || creation == TRUNCATE_EXISTING);
+    if (truncate && ftruncate(fd, 0) != 0) {
+        posix::SetLastErrorFromErrno(errno);
+        close(fd);
+        return INVALID_HANDLE_VALUE;
+    }
+    // Like Windows: success, with ERROR_ALREADY_EXISTS when an "always" mode
+    // found the file.
+    bool always = creation == CREATE_ALWAYS || creation == OPEN_ALWAYS;
+    SetLastError(resolved.exists && always ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+    return Register(fd);
+}
+
+BOOL CloseHandle(HANDLE handle) {
+    PosixFile* file = static_cast<PosixFile*>(handle);
+    {
+        std::lock_guard<std::mutex> guard(g_handleLock);
+        if (g_handles.erase(file) == 0) return Fail(ERROR_INVALID_HANDLE);
+    }
+    close(file->fd);
+    delete file;
+    return TRUE;
+}
+
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPVOID) {
+    if (read) *read = 0;
+    int fd = posix::HandleDescriptor(file);
+    if (fd < 0) return FALSE;
+    if (toRead > 0 && !buffer) return Fail(ERROR_INVALID_PARAMETER);
+    DWORD done = 0;
+    while (done < toRead) {
+        ssize_t got = ::read(fd, static_cast<char*>(buffer) + done, toRead - done);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            posix::SetLastErrorFromErrno(errno);
+            return FALSE;
+        }
+        if (got == 0) break;
+        done += static_cast<DWORD>(got);
+    }
+    if (read) *read = done;
+    return TRUE;
+}
+
+DWORD GetFileAttributesA(LPCSTR name) {
+    posix::ResolvedPath resolved;
+    if (!ResolveExisting(name, &resolved)) return INVALID_FILE_ATTRIBUTES;
+    struct stat st;
+    if (stat(resolved.host.c_str(), &st) != 0) {
+        posix::SetLastErrorFromErrno(errno);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    if (S_ISDIR(st.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
+    return FILE_ATTRIBUTE_ARCHIVE | (IsReadOnly(st) ? FILE_ATTRIBUTE_READONLY : 0u);
+}
+
+BOOL SetFileAttributesA(LPCSTR name, DWORD attributes) {
+    BOOL forced;
+    if (posix::IsForced("SetFileAttributesA", &forced)) return forced;
+    posix::ResolvedPath resolved;
+    if (!ResolveExisting(name, &resolved)) return FALSE;
+    struct stat st;
+    if (stat(resolved.host.c_str(), &st) != 0) return Fail(posix::ErrnoToWin32(errno));
+    if (S_ISDIR(st.st_mode)) return TRUE;  // hidden and system do not exist here
+    mode_t mode = st.st_mode & 07777;
+    mode = (attributes & FILE_ATTRIBUTE_READONLY) ? (mode & ~0222u) : (mode | S_IWUSR);
+    if (chmod(resolved.host.c_str(), mode) != 0) return Fail(posix::ErrnoToWin32(errno));
+    return TRUE;
+}
+
+BOOL DeleteFileA(LPCSTR name) {
+    BOOL forced;
+    if (posix::IsForced("DeleteFileA", &forced)) return forced;
+    posix::ResolvedPath resolved;
+    if (!ResolveExisting(name, &resolved)) return FALSE;
+    struct stat st;
+    if (lstat(resolved.host.c_str(), &st) != 0) return Fail(posix::ErrnoToWin32(errno));
+    if (S_ISDIR(st.st_mode) || (S_ISREG(st.st_mode) && IsReadOnly(st)))
+        return Fail(ERROR_ACCESS_DENIED);
+    if (S_ISREG(st.st_mode)) {
+        int fd = open(resolved.host.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd >= 0) {
+            bool denied = posix::IsDenied(fd, posix::kRightDelete);
+            close(fd);
+            if (denied) return Fail(ERROR_SHARING_VIOLATION);
+        }
+    }
+    if (unlink(resolved.host.c_str()) != 0) return Fail(posix::ErrnoToWin32(errno));
+    return TRUE;
+}
+
+BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
+    BOOL forced;
+    if (posix::IsForced("MoveFileExA", &forced)) {
+        if (forced) posix::RecordForcedMove(existing);
+        return forced;
+    }
+    // Nothing here carries out work at the next restart of a Windows system.
+    if (flags & MOVEFILE_DELAY_UNTIL_REBOOT) return Fail(ERROR_NOT_SUPPORTED);
+    if (!newName) return Fail(ERROR_INVALID_PARAMETER);
+    posix::ResolvedPath from, to;
+    if (!ResolveExisting(existing, &from)) return FALSE;
+    DWORD error = ERROR_PATH_NOT_FOUND;
+    if (!posix::ResolvePath(newName, &to, &error)) return Fail(error);
+    if (to.exists && !(flags & MOVEFILE_REPLACE_EXISTING)) return Fail(ERROR_ALREADY_EXISTS);
+    int fd = open(from.host.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        bool denied = posix::IsDenied(fd, posix::kRightDelete);
+        close(fd);
+        if (denied) return Fail(ERROR_SHARING_VIOLATION);
+    }
+    if (rename(from.host.c_str(), to.host.c_str()) != 0) return Fail(posix::ErrnoToWin32(errno));
+    return TRUE;
+}

@@ -1,0 +1,197 @@
+// Windows paths on a host file system: drive mapping and case-insensitive
+// lookup of each component.
+#include "platform/posix/PosixPaths.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include "platform/posix/WinFiles.h"
+
+namespace posix {
+namespace {
+
+std::mutex g_rootLock;
+std::string g_driveRoot;  // empty: take it from the environment
+
+bool Exists(const std::string& host) {
+    struct stat st;
+    return lstat(host.c_str(), &st) == 0;
+}
+
+bool IsDirectory(const std::string& host) {
+    struct stat st;
+    return stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool EqualFolded(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (FoldAnsi(static_cast<unsigned char>(a[i])) != FoldAnsi(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+std::string Join(const std::string& dir, const std::string& name) {
+    if (dir.empty() || dir.back() == '/') return dir + name;
+    return dir + "/" + name;
+}
+
+// Finds the host entry of `dir` for the Windows-1252 component `ansiName`:
+// the exact name first, then the first entry (in name order) equal to it when
+// letter case is ignored. Empty when there is none.
+std::string LookUp(const std::string& dir, const std::string& ansiName) {
+    std::string exact = AnsiToUtf8Text(ansiName.data(), ansiName.size());
+    if (Exists(Join(dir, exact))) return exact;
+    DIR* d = opendir(dir.empty() ? "/" : dir.c_str());
+    if (!d) return std::string();
+    std::string best;
+    while (struct dirent* e = readdir(d)) {
+        std::string name = e->d_name;
+        if (name == "." || name == "..") continue;
+        if (EqualFolded(HostNameToAnsi(name), ansiName) && (best.empty() || name < best))
+            best = name;
+    }
+    closedir(d);
+    return best;
+}
+
+}  // namespace
+
+void SetDriveRoot(const char* hostFolder) {
+    std::lock_guard<std::mutex> guard(g_rootLock);
+    g_driveRoot = hostFolder ? hostFolder : "";
+    while (g_driveRoot.size() > 1 && g_driveRoot.back() == '/') g_driveRoot.pop_back();
+}
+
+std::string DriveRoot() {
+    {
+        std::lock_guard<std::mutex> guard(g_rootLock);
+        if (!g_driveRoot.empty()) return g_driveRoot;
+    }
+    if (const char* prefix = std::getenv("WINEPREFIX"); prefix && *prefix)
+        return std::string(prefix) + "/drive_c";
+    const char* home = std::getenv("HOME");
+    return std::string(home && *home ? home : "") + "/.wine/drive_c";
+}
+
+bool ResolvePath(const char* winPath, ResolvedPath* out, DWORD* error) {
+    auto fail = [error](DWORD code) {
+        *error = code;
+        return false;
+    };
+    if (!winPath || !*winPath) return fail(ERROR_PATH_NOT_FOUND);
+    size_t length = std::strlen(winPath);
+    if (length >= MAX_PATH) return fail(ERROR_FILENAME_EXCED_RANGE);
+
+    if (winPath[0] == '/') {  // a host path passes unchanged
+        out->host = winPath;
+        out->exists = Exists(out->host);
+        if (!out->exists) {
+            size_t slash = out->host.find_last_of('/');
+            std::string parent = slash == 0 ? "/" : out->host.substr(0, slash);
+            if (!IsDirectory(parent)) return fail(ERROR_PATH_NOT_FOUND);
+        }
+        return true;
+    }
+
+    std::string base;
+    const char* rest = winPath;
+    if (std::strlen(winPath) >= 2 && winPath[1] == ':') {
+        char drive = static_cast<char>(FoldAnsi(static_cast<unsigned char>(winPath[0])));
+        if (drive == 'c') base = DriveRoot();
+        else if (drive == 'z') base = "/";
+        else return fail(ERROR_PATH_NOT_FOUND);
+        rest = winPath + 2;
+    } else if ((winPath[0] == '\\' || winPath[0] == '/') && (winPath[1] == '\\' || winPath[1] == '/')) {
+        return fail(ERROR_PATH_NOT_FOUND);  // UNC paths are not served
+    } else if (winPath[0] == '\\') {
+        base = DriveRoot();  // root of the current drive
+    } else {
+        char cwd[4096];
+        if (!getcwd(cwd, sizeof cwd)) return fail(ERROR_PATH_NOT_FOUND);
+        base = cwd;
+    }
+    if (!IsDirectory(base)) return fail(ERROR_PATH_NOT_FOUND);
+
+    // Split the rest into components; "." stays, ".." goes up (never above base).
+    std::vector<std::string> parts;
+    std::string part;
+    for (const char* p = rest;; ++p) {
+        if (*p == '\\' || *p == '/' || *p == '\0') {
+            if (part == "..") {
+                if (!parts.empty()) parts.pop_back();
+            } else if (!part.empty() && part != ".") {
+                parts.push_back(part);
+            }
+            part.clear();
+            if (*p == '\0') break;
+        } else {
+            part += *p;
+        }
+    }
+
+    std::string host = base;
+    out->exists = true;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        bool last = i + 1 == parts.size();
+        if (!IsDirectory(host)) return fail(ERROR_PATH_NOT_FOUND);
+        std::string found = LookUp(host, parts[i]);
+        if (found.empty()) {
+            if (!last) return fail(ERROR_PATH_NOT_FOUND);
+            host = Join(host, AnsiToUtf8Text(parts[i].data(), parts[i].size()));
+            out->exists = false;
+            break;
+        }
+        host = Join(host, found);
+    }
+    out->host = host;
+    return true;
+}
+
+}  // namespace posix
+
+namespace {
+
+// Copies `text` (with terminator) into buffer when it fits, as the Win32
+// directory queries do: the length without terminator when it fits, else the
+// size needed including the terminator.
+UINT CopyOut(const std::string& text, LPSTR buffer, UINT size) {
+    if (text.size() + 1 > size || !buffer) return static_cast<UINT>(text.size() + 1);
+    std::memcpy(buffer, text.c_str(), text.size() + 1);
+    return static_cast<UINT>(text.size());
+}
+
+// The on-disk name of `wanted` inside the Windows-1252 folder `winDir`, in
+// Windows-1252; empty when there is none.
+std::string FindDir(const std::string& winDir, const char* wanted) {
+    std::string path = winDir + "\\" + wanted;
+    posix::ResolvedPath resolved;
+    DWORD error;
+    if (!posix::ResolvePath(path.c_str(), &resolved, &error) || !resolved.exists) return "";
+    struct stat st;
+    if (stat(resolved.host.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return "";
+    size_t slash = resolved.host.find_last_of('/');
+    return posix::HostNameToAnsi(resolved.host.substr(slash + 1));
+}
+
+std::string WindowsDirectory() {
+    std::string name = FindDir("C:", "windows");
+    if (name.empty()) name = FindDir("C:", "winnt");
+    return "C:\\" + (name.empty() ? std::string("windows") : name);
+}
+
+}  // namespace
+
+UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) { return CopyOut(WindowsDirectory(), buffer, size); }
+
+UINT GetSystemDirectoryA(LPSTR buffer, UINT size) {
+    std::string windows = WindowsDirectory();
+    std::string name = FindDir(windows, "system32");
+    if (name.empty()) name = FindDir(windows, "system");
+    return CopyOut(windows + "\\" + (name.empty() ? std::string("system32") : name), buffer, size);
+}

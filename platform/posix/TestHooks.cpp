@@ -1,0 +1,58 @@
+#include "platform/posix/TestHooks.h"
+
+#include <map>
+#include <mutex>
+
+#include "platform/posix/WinFiles.h"
+
+namespace posix {
+namespace {
+
+struct Forced {
+    bool succeed;
+    DWORD error;
+};
+
+std::mutex g_lock;
+std::map<std::string, Forced> g_forced;
+std::vector<std::string> g_moves;
+
+}  // namespace
+
+void ForceFailure(const char* function, DWORD error) {
+    std::lock_guard<std::mutex> guard(g_lock);
+    g_forced[function] = Forced{false, error};
+}
+
+void ForceSuccess(const char* function) {
+    std::lock_guard<std::mutex> guard(g_lock);
+    g_forced[function] = Forced{true, 0};
+}
+
+void ClearForced() {
+    std::lock_guard<std::mutex> guard(g_lock);
+    g_forced.clear();
+    g_moves.clear();
+}
+
+std::vector<std::string> ForcedMoves() {
+    std::lock_guard<std::mutex> guard(g_lock);
+    return g_moves;
+}
+
+bool IsForced(const char* function, BOOL* result) {
+    std::lock_guard<std::mutex> guard(g_lock);
+    if (g_forced.empty()) return false;
+    auto it = g_forced.find(function);
+    if (it == g_forced.end()) return false;
+    *result = it->second.succeed ? TRUE : FALSE;
+    if (!it->second.succeed) SetLastError(it->second.error);
+    return true;
+}
+
+void RecordForcedMove(const char* source) {
+    std::lock_guard<std::mutex> guard(g_lock);
+    g_moves.push_back(source ? source : "");
+}
+
+}  // namespace posix

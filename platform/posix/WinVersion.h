@@ -1,0 +1,9 @@
+// Version-resource functions of the POSIX Win32 subset, read from PE32, PE32+
+// and 16-bit NE files by our own bounded parser.
+#pragma once
+
+#include "platform/posix/WinTypes.h"
+
+DWORD GetFileVersionInfoSizeA(LPCSTR fileName, LPDWORD handle);
+BOOL GetFileVersionInfoA(LPCSTR fileName, DWORD handle, DWORD length, LPVOID data);
+BOOL VerQueryValueA(LPCVOID block, LPCSTR subBlock, LPVOID* buffer, UINT* length);
