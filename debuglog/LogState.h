@@ -27,8 +27,8 @@ struct LogState {
     int traceThreshold = kTraceThreshold;
     HANDLE fileHandle = INVALID_HANDLE_VALUE;
     int maxWrites = 2147483647;
-    int autoFlush = 1;
-    const char* logName = kDefaultLogName;
+    std::atomic<int> autoFlush{1};
+    std::atomic<const char*> logName{kDefaultLogName};
     char fallbackPath[260] = {};
     CRITICAL_SECTION lock;
     char logPath[256] = {};

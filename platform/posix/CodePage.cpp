@@ -2,6 +2,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/AnsiCase.h"
 #include "platform/posix/PosixPaths.h"
 #include "platform/posix/WinCodePage.h"
 #include "platform/posix/WinFiles.h"
@@ -233,16 +234,6 @@ std::string HostNameToAnsi(const std::string& hostName) {
     return out;
 }
 
-unsigned char FoldAnsi(unsigned char ch) {
-    if (ch >= 'A' && ch <= 'Z') return static_cast<unsigned char>(ch + 0x20);
-    if (ch >= 0xC0 && ch <= 0xDE && ch != 0xD7) return static_cast<unsigned char>(ch + 0x20);
-    switch (ch) {
-        case 0x8A: return 0x9A;
-        case 0x8C: return 0x9C;
-        case 0x8E: return 0x9E;
-        case 0x9F: return 0xFF;
-        default: return ch;
-    }
-}
+unsigned char FoldAnsi(unsigned char ch) { return LowerWindows1252(ch); }
 
 }  // namespace posix

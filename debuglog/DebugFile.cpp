@@ -1,0 +1,154 @@
+// CDebugFile: construction, instance counting, error codes and the trace
+// operations that feed the debugger channel.
+#include "debuglog/DebugFile.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "debuglog/LogState.h"
+
+using debuglog::Shared;
+
+namespace {
+
+// Holds the shared lock for one scope (creating it first if a Close that
+// closed the log file destroyed it).
+class SharedLockGuard {
+public:
+    SharedLockGuard() {
+        debuglog::CreateSharedLock();
+        EnterCriticalSection(&Shared().lock);
+    }
+    ~SharedLockGuard() { LeaveCriticalSection(&Shared().lock); }
+    SharedLockGuard(const SharedLockGuard&) = delete;
+    SharedLockGuard& operator=(const SharedLockGuard&) = delete;
+};
+
+bool EndsInNewline(const char* text) {
+    size_t length = std::strlen(text);
+    return length > 0 && text[length - 1] == '\n';
+}
+
+}  // namespace
+
+CDebugFile::CDebugFile() {
+    m_output.Init();
+    debuglog::CreateSharedLock();
+    m_fallback = 0;
+    m_header = 1;
+}
+
+CDebugFile::~CDebugFile() {
+    Close(nullptr);
+    m_output.Release();
+}
+
+int CDebugFile::Open(const char* name, int rewrite, int reserved) {
+    debuglog::LogState& log = Shared();
+    if (log.stateCode.load() != debuglog::kNoError) return 0;
+    {
+        SharedLockGuard guard;
+        if (!m_fallback) ++log.NumOfInstance;
+    }
+    if (!log.enabled.load()) return 1;
+    return OpenLogFile(name, rewrite, reserved);
+}
+
+int CDebugFile::Close(const char* note) {
+    debuglog::LogState& log = Shared();
+    if (log.NumOfInstance.load() == 0) return 0;
+    bool last;
+    {
+        SharedLockGuard guard;
+        // Counted down under the lock, so two closing threads cannot take the
+        // count below zero.
+        if (log.NumOfInstance.load() == 0) return 0;
+        last = --log.NumOfInstance == 0;
+        if (log.fileHandle == INVALID_HANDLE_VALUE) return 0;
+    }
+    if (!last) return 1;
+    return CloseLogFile(note);
+}
+
+int CDebugFile::IsOpen() {
+    SharedLockGuard guard;
+    return Shared().fileHandle != INVALID_HANDLE_VALUE ? 1 : 0;
+}
+
+int CDebugFile::GetErrorCode() { return Shared().stateCode.load(); }
+
+int CDebugFile::GetErrorText(char* buffer) {
+    if (!buffer) return 1;
+    const size_t kBufferSize = 33;
+    int code = Shared().stateCode.load();
+    const char* text = nullptr;
+    switch (code) {
+        case debuglog::kNoError: text = "No Error occured!"; break;
+        case debuglog::kCannotAppend: text = "Cannot open File to append!"; break;
+        case debuglog::kCannotRewrite: text = "Cannot open File to rewrite!"; break;
+        case debuglog::kNoFileName: text = "No filename specified!"; break;
+        case debuglog::kCannotWrite: text = "Could not write file! Disk full?"; break;
+        default: break;
+    }
+    if (text) std::snprintf(buffer, kBufferSize, "%s", text);
+    else std::snprintf(buffer, kBufferSize, "Unknown error code: %d", code);
+    return 1;
+}
+
+void CDebugFile::TraceBody(const char* format, va_list args, bool lineEnd, bool ensureNewline,
+                           const char* nullFile, const char* nullDebug) {
+    SharedLockGuard guard;
+    if (format && *format) {
+        m_output.Format(format, args);
+        if (m_output.text) {
+            WriteRaw(m_output.text, 1);
+            if (lineEnd) WriteRaw("\r\n", 0);
+            size_t length = std::strlen(m_output.text);
+            if (ensureNewline && !EndsInNewline(m_output.text) && length < m_output.capacity)
+                std::strcat(m_output.text, "\n");
+        }
+        m_output.Output(1);
+    } else {
+        WriteRaw(nullFile, 1);
+        m_output.Print(nullDebug);
+    }
+}
+
+int CDebugFile::TraceLevel(int level, const char* format, ...) {
+    if (level < Shared().traceThreshold) return 1;
+    va_list args;
+    va_start(args, format);
+    TraceBody(format, args, false, true, "NULL", "NULL\n");
+    va_end(args);
+    return 1;
+}
+
+int CDebugFile::Trace(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    TraceBody(format, args, false, false, "NULL", "NULL");
+    va_end(args);
+    return 1;
+}
+
+int CDebugFile::TraceLine(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    TraceBody(format, args, true, true, "NULL\r\n", "NULL");
+    va_end(args);
+    return 1;
+}
+
+int CDebugFile::TraceLineLevel(int level, const char* format, ...) {
+    if (level < Shared().traceThreshold) return 1;
+    va_list args;
+    va_start(args, format);
+    TraceBody(format, args, true, true, "NULL\r\n", "NULL\n");
+    va_end(args);
+    return 1;
+}
+
+int CDebugFile::SetAutoFlush(int on) {
+    Shared().autoFlush = on;
+    return 1;
+}

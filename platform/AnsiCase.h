@@ -1,0 +1,29 @@
+// Letter case of Windows-1252 bytes: ASCII and the Latin letters of the code
+// page (0xC0-0xDE and 0xE0-0xFE without the multiplication and division signs,
+// and the pairs Š/š, Œ/œ, Ž/ž, Ÿ/ÿ). ß (0xDF) and ÿ have no single-byte
+// upper case here (ÿ maps to Ÿ 0x9F).
+#pragma once
+
+inline unsigned char LowerWindows1252(unsigned char ch) {
+    if (ch >= 'A' && ch <= 'Z') return static_cast<unsigned char>(ch + 0x20);
+    if (ch >= 0xC0 && ch <= 0xDE && ch != 0xD7) return static_cast<unsigned char>(ch + 0x20);
+    switch (ch) {
+        case 0x8A: return 0x9A;
+        case 0x8C: return 0x9C;
+        case 0x8E: return 0x9E;
+        case 0x9F: return 0xFF;
+        default: return ch;
+    }
+}
+
+inline unsigned char UpperWindows1252(unsigned char ch) {
+    if (ch >= 'a' && ch <= 'z') return static_cast<unsigned char>(ch - 0x20);
+    if (ch >= 0xE0 && ch <= 0xFE && ch != 0xF7) return static_cast<unsigned char>(ch - 0x20);
+    switch (ch) {
+        case 0x9A: return 0x8A;
+        case 0x9C: return 0x8C;
+        case 0x9E: return 0x8E;
+        case 0xFF: return 0x9F;
+        default: return ch;
+    }
+}
