@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "inspect/FileSearch.h"
 #include "platform/Windows.h"
 #include "strings/PathStr.h"
 
@@ -65,9 +66,7 @@ int IsMakerFile(const char* path) {
     CPathStr file(path, kLocalSize);
     if (file.IsEmpty()) return 0;
     if (HasMakerCompanyName(path)) return 1;
-    // The second stage, a search of the file's bytes for the maker names, is
-    // not part of this build yet: until it is, the company name alone decides.
-    return 0;
+    return HasMakerContent(path);
 }
 
 int RemoveLibrary(const char* path) {

@@ -14,6 +14,8 @@
 #include "platform/posix/WinTypes.h"
 #include "platform/posix/WinCodePage.h"
 #include "platform/posix/WinFiles.h"
+#include "platform/posix/WinLegacyFiles.h"
+#include "platform/posix/WinMemory.h"
 #include "platform/posix/WinSystem.h"
 #include "platform/posix/WinVersion.h"
 #endif

@@ -1,0 +1,157 @@
+// CFileSearch: construction, the block-wise search, the scan of a block and
+// the report of a hit.
+#include "inspect/FileSearch.h"
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "debuglog/LogState.h"
+#include "inspect/BytePattern.h"
+#include "inspect/HitContext.h"
+#include "platform/Windows.h"
+
+namespace {
+
+constexpr unsigned kNameSize = 255;
+constexpr int kFromCurrent = 1;
+
+}  // namespace
+
+CFileSearch::CFileSearch(const char* fileName)
+    : m_log(nullptr),
+      m_fileName(nullptr, kNameSize),
+      m_searchString(nullptr, kNameSize),
+      m_found(0),
+      m_hitCount(0),
+      m_versionBlock(nullptr),
+      m_scanBuffer(nullptr),
+      m_scanBufferSize(0) {
+    m_fileName.Set(fileName, 0);
+    m_log = new (std::nothrow) CDebugFile;
+    if (m_log && !m_log->Open(debuglog::Shared().logName.load(), 1, 0)) m_log->SetAutoFlush(1);
+}
+
+CFileSearch::~CFileSearch() {
+    delete m_log;
+    m_log = nullptr;
+    std::free(m_versionBlock);
+    m_versionBlock = nullptr;
+}
+
+int CFileSearch::Search(const char* text, int report) {
+    if (m_fileName.IsEmpty()) {
+        if (m_log) m_log->TraceLine("No Filename");
+        return 0;
+    }
+    m_searchString.Set(text, 0);
+    // A string of a block or more would never let the blocks move on; one the
+    // object could not take (no memory) is not searched for either.
+    const unsigned length = static_cast<unsigned>(m_searchString.GetLength());
+    if (m_searchString.IsEmpty() || length >= kBlockSize ||
+        std::strcmp(m_searchString.GetBuffer(), text) != 0) {
+        if (m_log) m_log->TraceLine("No search string");
+        return 0;
+    }
+
+    OFSTRUCT info;
+    HFILE file = OpenFile(m_fileName.GetBuffer(), &info, OF_READ);
+    if (file == HFILE_ERROR) {
+        if (m_log) {
+            m_log->TraceLine("error");
+            m_log->TraceLine("OpenFile '%s' %d", m_fileName.GetBuffer(),
+                             static_cast<int>(GetLastError()));
+        }
+        return 0;
+    }
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, kBufferSize);
+    char* buffer = memory ? static_cast<char*>(GlobalLock(memory)) : nullptr;
+    if (!buffer) {
+        if (m_log) {
+            m_log->TraceLine("error");
+            m_log->TraceLine("GlobalAlloc %d", static_cast<int>(GetLastError()));
+        }
+        if (memory) GlobalFree(memory);
+        _lclose(file);
+        return 0;
+    }
+
+    m_hitCount = 0;
+    m_found = 0;
+    m_scanBuffer = buffer;
+    m_scanBufferSize = kBufferSize;
+    // Consecutive blocks overlap by one byte less than the search string, so
+    // every hit lies wholly in exactly one block.
+    const LONG back = -static_cast<LONG>(length - 1);
+    for (;;) {
+        UINT n = _lread(file, buffer, kBlockSize);
+        // A failed read ends the search as the end of the file does.
+        if (n == static_cast<UINT>(HFILE_ERROR) || n > kBlockSize) n = 0;
+        ScanBlock(buffer, n, report);
+        if (_llseek(file, back, kFromCurrent) == HFILE_ERROR) {
+            if (m_log) {
+                m_log->TraceLine("error");
+                m_log->TraceLine("_llseek %d", static_cast<int>(GetLastError()));
+            }
+            break;
+        }
+        if (n != kBlockSize) break;
+    }
+    m_scanBuffer = nullptr;
+    m_scanBufferSize = 0;
+
+    _lclose(file);
+    GlobalUnlock(memory);
+    GlobalFree(memory);
+    if (m_log) {
+        m_log->TraceLine("Num of detections");
+        m_log->TraceLine("%d", m_hitCount);
+    }
+    return m_found;
+}
+
+int CFileSearch::ScanBlock(char* block, unsigned length, int report) {
+    const char* text = m_searchString.GetBuffer();
+    const size_t textLength = text ? std::strlen(text) : 0;
+    if (!block || textLength == 0 || textLength > length) return m_found;
+
+    // The bytes a context may show: the whole block buffer when this block is
+    // the running search's, else the block alone.
+    const char* base = block;
+    size_t extent = length;
+    if (m_scanBuffer && block >= m_scanBuffer && length <= m_scanBufferSize &&
+        static_cast<size_t>(block - m_scanBuffer) <= m_scanBufferSize - length) {
+        base = m_scanBuffer;
+        extent = m_scanBufferSize;
+    }
+
+    const inspect::BytePattern pattern(text, textLength);
+    inspect::ContextLocator contexts(base, extent);
+    const char* end = block + length;
+    for (const char* hit = pattern.Find(block, end); hit; hit = pattern.Find(hit + 1, end)) {
+        if (report) {
+            const inspect::HitContext where =
+                contexts.Locate(static_cast<size_t>(hit - base), textLength);
+            // The context is made in a string of its own; the block keeps its bytes.
+            CStr context("", static_cast<unsigned>(where.length));
+            if (context.GetBuffer() && context.GetSize() >= where.length)
+                contexts.Copy(where, context.GetBuffer());
+            ReportHit(&context);
+        }
+        m_found = 1;
+        if (m_hitCount < INT_MAX) ++m_hitCount;
+    }
+    return m_found;
+}
+
+int CFileSearch::ReportHit(CStr* context) {
+    if (!m_log) return 1;
+    if (m_hitCount == 0) {
+        m_log->TraceLine("searching");
+        m_log->TraceLine("%s", m_searchString.GetBuffer());
+    }
+    m_log->TraceLine("%d. String", m_hitCount + 1);
+    if (context && context->GetBuffer()) m_log->TraceLine("%s", context->GetBuffer());
+    return 1;
+}
