@@ -85,9 +85,9 @@ int CFileSearch::Search(const char* text, int report) {
     // every hit lies wholly in exactly one block.
     const LONG back = -static_cast<LONG>(length - 1);
     for (;;) {
-        UINT n = _lread(file, buffer, kBlockSize);
-        // A failed read ends the search as the end of the file does.
-        if (n == static_cast<UINT>(HFILE_ERROR) || n > kBlockSize) n = 0;
+        const UINT n = _lread(file, buffer, kBlockSize);
+        // A failed read ends the search; its result is no length.
+        if (n == static_cast<UINT>(HFILE_ERROR) || n > kBlockSize) break;
         ScanBlock(buffer, n, report);
         if (_llseek(file, back, kFromCurrent) == HFILE_ERROR) {
             if (m_log) {

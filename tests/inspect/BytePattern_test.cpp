@@ -1,0 +1,69 @@
+// The candidate search against a plain comparison at every position, on
+// blocks allocated to their exact size (so the address sanitizer catches any
+// read beyond them).
+#include "inspect/BytePattern.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<size_t> Plain(const char* data, size_t size, const std::string& text) {
+    std::vector<size_t> found;
+    for (size_t i = 0; i + text.size() <= size; ++i)
+        if (std::memcmp(data + i, text.data(), text.size()) == 0) found.push_back(i);
+    return found;
+}
+
+template <typename Finder>
+std::vector<size_t> All(const char* data, size_t size, Finder find) {
+    std::vector<size_t> found;
+    const char* end = data + size;
+    for (const char* at = find(data, end); at; at = find(at + 1, end))
+        found.push_back(static_cast<size_t>(at - data));
+    return found;
+}
+
+TEST(BytePattern, FindsExactlyTheOccurrencesAPlainComparisonFinds) {
+    std::mt19937 random(12345);
+    for (int round = 0; round < 3000; ++round) {
+        // Few distinct bytes make many candidates and overlapping hits; high
+        // bytes check that no sign mix-up creeps in.
+        const int alphabet = 1 + static_cast<int>(random() % 4);
+        const size_t size = random() % 200;
+        std::unique_ptr<char[]> data(new char[size ? size : 1]);
+        for (size_t i = 0; i < size; ++i)
+            data[i] = static_cast<char>(0xFD + static_cast<int>(random() % alphabet));
+        std::string text(1 + random() % 40, '\0');
+        for (char& ch : text) ch = static_cast<char>(0xFD + static_cast<int>(random() % alphabet));
+        if (size > text.size() && random() % 2) {  // often one taken from the block
+            size_t at = random() % (size - text.size());
+            text.assign(data.get() + at, text.size());
+        }
+        SCOPED_TRACE("round " + std::to_string(round));
+        const inspect::BytePattern pattern(text.data(), text.size());
+        const std::vector<size_t> expected = Plain(data.get(), size, text);
+        EXPECT_EQ(All(data.get(), size,
+                      [&](const char* from, const char* end) { return pattern.Find(from, end); }),
+                  expected);
+        EXPECT_EQ(
+            All(data.get(), size,
+                [&](const char* from, const char* end) { return pattern.FindPortable(from, end); }),
+            expected);
+    }
+}
+
+TEST(BytePattern, AnEmptyStringOrTooShortARangeFindsNothing) {
+    const char data[] = "abcabc";
+    EXPECT_EQ(inspect::BytePattern("", 0).Find(data, data + 6), nullptr);
+    EXPECT_EQ(inspect::BytePattern("abc", 3).Find(data + 4, data + 6), nullptr);
+    EXPECT_EQ(inspect::BytePattern("abc", 3).Find(data + 3, data + 6), data + 3);
+    EXPECT_EQ(inspect::BytePattern("c", 1).FindPortable(data + 6, data + 6), nullptr);
+}
+
+}  // namespace
