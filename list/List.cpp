@@ -96,7 +96,7 @@ CListNode* CList::GetListHead() const {
 
 CListNode* CList::GetListElement(int index) {
     if (!m_root || index >= m_count) return nullptr;
-    TraceStep("CList::GetListElement %i", index);
+    if (m_log) m_log->TraceLineLevel(kTraceLevel, "CList::GetListElement %i", index);
     if (index < 0) return m_cursor;
     EnterCriticalSection(&m_lock);
     // Through the virtual steps, so the cursor ends on the node found.

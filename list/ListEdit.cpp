@@ -42,7 +42,9 @@ int CList::AddElement(CComparable* element) {
         LinkFirst(node, element);
         return 1;
     }
-    TraceStep("CList::AddElement - %d Element(e) hat Liste bereits", m_count);
+    if (m_log)
+        m_log->TraceLineLevel(kTraceLevel, "CList::AddElement - %d Element(e) hat Liste bereits",
+                              m_count);
     CListNode* node = NewNode();
     if (!node) return 0;
     // While the cursor sits on the last node (where the previous append left
@@ -74,7 +76,9 @@ int CList::InsertAt(int index, CComparable* element) {
         LinkFirst(node, element);
         return 1;
     }
-    TraceStep("CList::InsertAt - %d Element(e) hat Liste bereits", m_count);
+    if (m_log)
+        m_log->TraceLineLevel(kTraceLevel, "CList::InsertAt - %d Element(e) hat Liste bereits",
+                              m_count);
     CListNode* node = NewNode();
     if (!node) return 0;
     CListNode* target = GetListElement(index);
@@ -97,7 +101,7 @@ int CList::InsertAt(int index, CComparable* element) {
 }
 
 int CList::DeleteElement(int index) {
-    TraceStep("CList::DeleteElement %i", index);
+    if (m_log) m_log->TraceLineLevel(kTraceLevel, "CList::DeleteElement %i", index);
     if (index == 0) {
         if (!m_root) {
             TraceStep(
@@ -123,10 +127,12 @@ int CList::DeleteElement(int index) {
     }
     CListNode* node = GetListElement(index);
     if (!node) {
-        TraceStep(
-            "CList::DeleteElement - das %i-te Element konnte nicht gel\xF6scht werden,\nda es "
-            "nicht gefunden wurde.",
-            index);
+        if (m_log)
+            m_log->TraceLineLevel(
+                kTraceLevel,
+                "CList::DeleteElement - das %i-te Element konnte nicht gel\xF6scht werden,\nda es "
+                "nicht gefunden wurde.",
+                index);
         return 0;
     }
     EnterCriticalSection(&m_lock);
