@@ -4,13 +4,12 @@
 #pragma once
 
 #include <atomic>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "debuglog/LogState.h"
 #include "list/List.h"
-#include "platform/posix/Sinks.h"
+#include "tests/support/TempDrive.h"
 
 namespace listtest {
 
@@ -75,33 +74,27 @@ inline int ValueOf(const CListNode* node) {
     return node && node->data ? static_cast<const Tracked*>(node->data)->value : -1;
 }
 
-// While alive, level-1 traces pass and every text sent to the debugger
-// channel is kept, without its "[tag,0xid] " prefix and final line feed.
+// While alive, level-1 traces pass and the debugger channel is captured.
 class TraceCapture {
   public:
     TraceCapture() : m_threshold(debuglog::Shared().traceThreshold) {
         debuglog::Shared().traceThreshold = 1;
-        posix::SetDebugSink(&TraceCapture::Sink, this);
     }
-    ~TraceCapture() {
-        posix::SetDebugSink(nullptr, nullptr);
-        debuglog::Shared().traceThreshold = m_threshold;
-    }
+    ~TraceCapture() { debuglog::Shared().traceThreshold = m_threshold; }
     TraceCapture(const TraceCapture&) = delete;
     TraceCapture& operator=(const TraceCapture&) = delete;
 
-    std::vector<std::string> lines;
-
-  private:
-    static void Sink(const char* text, void* context) {
-        std::string line(text);
-        size_t start = line.find("] ");
-        if (start != std::string::npos) line.erase(0, start + 2);
-        if (!line.empty() && line.back() == '\n') line.pop_back();
-        static_cast<TraceCapture*>(context)->lines.push_back(line);
+    // The list's own lines (not those of its elements or of the log itself).
+    std::vector<std::string> ListLines() const {
+        std::vector<std::string> lines;
+        for (const std::string& line : m_capture.Lines())
+            if (line.rfind("CList", 0) == 0 || line == "~CList") lines.push_back(line);
+        return lines;
     }
 
+  private:
     int m_threshold;
+    support::DebugCapture m_capture;
 };
 
 }  // namespace listtest

@@ -9,18 +9,6 @@ using listtest::TraceCapture;
 using listtest::Tracked;
 using S = std::vector<std::string>;
 
-namespace {
-
-// The list's own lines only (the elements' and the log's are left out).
-S ListLines(const TraceCapture& capture) {
-    S lines;
-    for (const std::string& line : capture.lines)
-        if (line.rfind("CList", 0) == 0 || line == "~CList") lines.push_back(line);
-    return lines;
-}
-
-}  // namespace
-
 TEST(ListTrace, TextsOfEveryStep) {
     TraceCapture capture;
     {
@@ -36,7 +24,7 @@ TEST(ListTrace, TextsOfEveryStep) {
         list.ClearList();
         list.InsertAt(3, new Tracked(3));
     }
-    EXPECT_EQ(ListLines(capture),
+    EXPECT_EQ(capture.ListLines(),
               (S{
                   "CList Konstruktor",
                   "CList::GetListHead m_root ist noch NULL",
@@ -83,7 +71,7 @@ TEST(ListTrace, WalksAndNegativeIndexes) {
     list.GetListTail();
     list.GetNext();
     list.GetNext();
-    EXPECT_EQ(ListLines(capture),
+    EXPECT_EQ(capture.ListLines(),
               (S{"CList::GetListElement 2", "CList::GetNext", "CList::GetNext",
                  "CList::GetListElement -1", "CList::GetNext", "CList::GetNext"}));
 }
@@ -101,7 +89,7 @@ TEST(ListTrace, FailedLogOpenIsRecordedAndTheListStillWorks) {
         ProbeList list;
         EXPECT_EQ(list.GetErrorCode(), 102);
         EXPECT_EQ(list.ErrorDetail(), debuglog::kCannotRewrite);
-        EXPECT_EQ(ListLines(capture), (S{"CList Konstruktor"})) << "traced all the same";
+        EXPECT_EQ(capture.ListLines(), (S{"CList Konstruktor"})) << "traced all the same";
 
         Fill(list, 0, 3);
         EXPECT_EQ(list.GetCount(), 3);
