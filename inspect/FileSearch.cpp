@@ -58,19 +58,21 @@ int CFileSearch::Search(const char* text, int report) {
     OFSTRUCT info;
     HFILE file = OpenFile(m_fileName.GetBuffer(), &info, OF_READ);
     if (file == HFILE_ERROR) {
+        // Taken before the first trace, which may change it.
+        const DWORD error = GetLastError();
         if (m_log) {
             m_log->TraceLine("error");
-            m_log->TraceLine("OpenFile '%s' %d", m_fileName.GetBuffer(),
-                             static_cast<int>(GetLastError()));
+            m_log->TraceLine("OpenFile '%s' %d", m_fileName.GetBuffer(), static_cast<int>(error));
         }
         return 0;
     }
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, kBufferSize);
     char* buffer = memory ? static_cast<char*>(GlobalLock(memory)) : nullptr;
     if (!buffer) {
+        const DWORD error = GetLastError();
         if (m_log) {
             m_log->TraceLine("error");
-            m_log->TraceLine("GlobalAlloc %d", static_cast<int>(GetLastError()));
+            m_log->TraceLine("GlobalAlloc %d", static_cast<int>(error));
         }
         if (memory) GlobalFree(memory);
         _lclose(file);
@@ -90,9 +92,10 @@ int CFileSearch::Search(const char* text, int report) {
         if (n == static_cast<UINT>(HFILE_ERROR) || n > kBlockSize) break;
         ScanBlock(buffer, n, report);
         if (_llseek(file, back, kFromCurrent) == HFILE_ERROR) {
+            const DWORD error = GetLastError();
             if (m_log) {
                 m_log->TraceLine("error");
-                m_log->TraceLine("_llseek %d", static_cast<int>(GetLastError()));
+                m_log->TraceLine("_llseek %d", static_cast<int>(error));
             }
             break;
         }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/Windows.h"
+#include "platform/posix/Sinks.h"
 #include "tests/inspect/SearchFixture.h"
 
 namespace inspect_test {
@@ -158,6 +159,29 @@ TEST_F(SearchTest, AFailedReadEndsTheSearch) {
     EXPECT_EQ(capture.Lines(), (Lines{"Num of detections", "0"}));
     posix::ClearForced();
     EXPECT_TRUE(IsReleased(path));
+}
+
+// A debugger channel that changes the last error, as it may on Windows.
+void ClobberingSink(const char* text, void* lines) {
+    static_cast<std::vector<std::string>*>(lines)->push_back(text);
+    SetLastError(ERROR_SUCCESS);
+}
+
+TEST_F(SearchTest, TheTracedErrorNumberIsTheFailedCallsOwn) {
+    std::string path = Put("QZM");
+    std::vector<std::string> texts;
+    posix::SetDebugSink(ClobberingSink, &texts);
+    CFileSearch shortFile(path.c_str());
+    shortFile.Search("QZM GmbH", 1);
+    CFileSearch missing("C:\\data\\none.bin");
+    missing.Search("QZM GmbH", 1);
+    posix::ForceFailure("GlobalAlloc", ERROR_NOT_ENOUGH_MEMORY);
+    shortFile.Search("QZM GmbH", 1);
+    posix::SetDebugSink(nullptr, nullptr);
+    ASSERT_EQ(texts.size(), 8u);
+    EXPECT_NE(texts[1].find("] _llseek 131"), std::string::npos) << texts[1];
+    EXPECT_NE(texts[5].find("] OpenFile 'C:\\data\\none.bin' 2"), std::string::npos) << texts[5];
+    EXPECT_NE(texts[7].find("] GlobalAlloc 8"), std::string::npos) << texts[7];
 }
 
 }  // namespace
