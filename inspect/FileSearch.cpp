@@ -91,8 +91,12 @@ int CFileSearch::Search(const char* text, int report) {
         // A failed read ends the search; its result is no length.
         if (n == static_cast<UINT>(HFILE_ERROR) || n > kBlockSize) break;
         ScanBlock(buffer, n, report);
-        if (_llseek(file, back, kFromCurrent) == HFILE_ERROR) {
-            const DWORD error = GetLastError();
+        // The new position is answered in 32 bits: in a file of 4 GiB or more
+        // a good one can look like HFILE_ERROR, and only the error tells.
+        SetLastError(NO_ERROR);
+        const LONG moved = _llseek(file, back, kFromCurrent);
+        const DWORD error = moved == HFILE_ERROR ? GetLastError() : NO_ERROR;
+        if (error != NO_ERROR) {
             if (m_log) {
                 m_log->TraceLine("error");
                 m_log->TraceLine("_llseek %d", static_cast<int>(error));
