@@ -18,9 +18,11 @@ char* CPathStr::MakeCmdLine(const char* args, int quoteArgs) {
 
 char* CPathStr::AddCmdArg(const char* arg, int quote) {
     if (!arg) return m_buffer;
+    // Copied first: the blank may move the buffer that arg lies in.
+    CStr argument(arg, 0);
     AddCharIfMissing(' ');
     if (quote) Add("\"");
-    Add(arg);
+    Add(argument.GetBuffer());
     if (quote) Add("\"");
     return m_buffer;
 }

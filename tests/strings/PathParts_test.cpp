@@ -233,6 +233,10 @@ TEST(PathCmdLine, MakeAndAdd) {
     CPathStr empty("", 255);
     empty.AddCmdArg("-a", 0);
     EXPECT_EQ(Text(empty), " -a");
+    // The argument may be the own text, although the blank moves the buffer.
+    CPathStr self("run", 0);
+    self.AddCmdArg(self.GetBuffer(), 1);
+    EXPECT_EQ(Text(self), "run \"run\"");
 }
 
 TEST(PathCmdLine, FindOptionAndItsQuotedValue) {
