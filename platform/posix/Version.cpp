@@ -134,11 +134,11 @@ DWORD GetFileVersionInfoSizeA(LPCSTR fileName, LPDWORD handle) {
     return posix::version::InfoSize(where);
 }
 
-// Copies as much of the resource as fits and completes the block (see
-// FinishBlock). A buffer shorter than the size answered above still gives a
-// block of which VerQueryValueA reads and writes only what lies inside the
-// buffer: the root is cut, values beyond the cut are not found. A buffer too
-// short for even the root's header fails with ERROR_INSUFFICIENT_BUFFER.
+// Copies as much of the resource as fits (and as the file holds) and
+// completes the block (see FinishBlock). A buffer shorter than the size answered above still gives
+// a block of which VerQueryValueA reads and writes only what lies inside the buffer: the root is
+// cut, values beyond the cut are not found. A buffer too short for even the root's header fails
+// with ERROR_INSUFFICIENT_BUFFER.
 BOOL GetFileVersionInfoA(LPCSTR fileName, DWORD, DWORD length, LPVOID data) {
     if (!data) {
         SetLastError(ERROR_INVALID_DATA);
@@ -148,13 +148,12 @@ BOOL GetFileVersionInfoA(LPCSTR fileName, DWORD, DWORD length, LPVOID data) {
     ResourceLocation where;
     HANDLE file = Locate(fileName, &where);
     if (file == INVALID_HANDLE_VALUE) return FALSE;
-    const size_t copy = where.size < length ? where.size : length;
+    const size_t copy = where.available < length ? where.available : length;
     long long got = posix::ReadAt(file, where.offset, data, copy);
     DWORD error = got < 0 ? GetLastError() : ERROR_SUCCESS;
     CloseHandle(file);
     if (got < 0) return QueryFailed(error);
-    if (static_cast<size_t>(got) != copy) return QueryFailed(ERROR_RESOURCE_DATA_NOT_FOUND);
-    if (!posix::version::FinishBlock(static_cast<uint8_t*>(data), copy, length))
+    if (!posix::version::FinishBlock(static_cast<uint8_t*>(data), static_cast<size_t>(got), length))
         return QueryFailed(ERROR_INSUFFICIENT_BUFFER);
     SetLastError(ERROR_SUCCESS);
     return TRUE;

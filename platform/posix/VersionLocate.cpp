@@ -18,7 +18,7 @@ namespace {
 // The block's root must announce a length that covers its own header.
 bool RootLooksValid(const ByteSource& image, const ResourceLocation& where) {
     uint8_t head[6];
-    if (where.size < sizeof head || !image.Read(where.offset, head, sizeof head)) return false;
+    if (where.available < sizeof head || !image.Read(where.offset, head, sizeof head)) return false;
     const size_t header = IsBlock16(head) ? 4 : 6;
     return Get16(head) > header;
 }

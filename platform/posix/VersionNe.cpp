@@ -1,6 +1,8 @@
 // Locates the version resource of a 16-bit NE image through its resource
 // table: a shift count, then type entries (TYPEINFO) each followed by its
 // name entries (NAMEINFO), ended by a type id of 0.
+#include <algorithm>
+
 #include "platform/posix/VersionImage.h"
 
 namespace posix {
@@ -50,15 +52,15 @@ bool FindNeResource(const ByteSource& image, uint64_t neOffset, ResourceLocation
                 if (!image.Read(table + at, field, kNameInfoSize)) return false;
                 if (Get16(field + 6) != kVsVersionInfo) continue;
                 const uint64_t offset = uint64_t{Get16(field)} << shift;
-                uint64_t size = uint64_t{Get16(field + 2)} << shift;
-                if (offset >= image.Size()) return false;
-                // Lengths count whole alignment units; the last unit of a
-                // file may have been cut short.
-                if (size > image.Size() - offset) size = image.Size() - offset;
-                if (size == 0 || size > kMaxResourceSize) return false;
+                const uint64_t size = uint64_t{Get16(field + 2)} << shift;
+                // Lengths count whole alignment units, and the last unit of a
+                // file may have been cut short: the size is answered as it
+                // stands, and what the file holds is read.
+                if (offset >= image.Size() || size == 0 || size > kMaxResourceSize) return false;
                 where->kind = ImageKind::kNe;
                 where->offset = offset;
                 where->size = static_cast<uint32_t>(size);
+                where->available = static_cast<uint32_t>(std::min(size, image.Size() - offset));
                 return true;
             }
             return false;

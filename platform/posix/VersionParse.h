@@ -39,8 +39,9 @@ enum class ImageKind { kPe, kNe };
 
 struct ResourceLocation {
     ImageKind kind = ImageKind::kPe;
-    uint64_t offset = 0;  // file offset of the version block
-    uint32_t size = 0;    // its size as the resource table gives it
+    uint64_t offset = 0;     // file offset of the version block
+    uint32_t size = 0;       // its size as the resource table gives it
+    uint32_t available = 0;  // the part of it that the file holds
 };
 
 // A version resource larger than this is not believed. The block's own length

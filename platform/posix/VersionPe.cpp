@@ -95,6 +95,10 @@ bool FindSection(const ByteSource& image, const Headers& h, uint32_t rva, Sectio
     return false;
 }
 
+bool InFile(const ByteSource& image, const Section& s) {
+    return s.rawOffset <= image.Size() && s.rawSize <= image.Size() - s.rawOffset;
+}
+
 // The resource tree as a loader sees it: offsets count from the root
 // directory; the section's raw bytes come from the file, and its remaining
 // virtual size reads as zeros.
@@ -185,8 +189,10 @@ bool FindPeResource(const ByteSource& image, uint64_t ntOffset, ResourceLocation
     Headers h;
     if (!ReadHeaders(image, ntOffset, &h)) return false;
     if (h.resourceRva == 0 || h.resourceSize == 0) return false;
+    // The sections involved must be whole in the file, as the loader wants
+    // them; a file cut inside them has no usable resources.
     Section rsrc;
-    if (!FindSection(image, h, h.resourceRva, &rsrc)) return false;
+    if (!FindSection(image, h, h.resourceRva, &rsrc) || !InFile(image, rsrc)) return false;
     ResourceView view(image, rsrc, h.resourceRva);
     uint32_t entryOffset = 0;
     if (!FindDataEntry(view, &entryOffset)) return false;
@@ -195,13 +201,15 @@ bool FindPeResource(const ByteSource& image, uint64_t ntOffset, ResourceLocation
     const uint32_t dataRva = Get32(entry);
     const uint32_t size = Get32(entry + 4);
     Section data;
-    if (!FindSection(image, h, dataRva, &data)) return false;
+    if (!FindSection(image, h, dataRva, &data) || !InFile(image, data)) return false;
     const uint64_t offset = uint64_t{dataRva} - data.va + data.rawOffset;
-    if (size > kMaxResourceSize || offset > image.Size() || size > image.Size() - offset)
-        return false;
+    // A size running past the end of the file is answered as it stands, and
+    // the bytes the file holds are read, as Windows' version library does.
+    if (size > kMaxResourceSize || offset >= image.Size()) return false;
     where->kind = ImageKind::kPe;
     where->offset = offset;
     where->size = size;
+    where->available = static_cast<uint32_t>(std::min<uint64_t>(size, image.Size() - offset));
     return true;
 }
 

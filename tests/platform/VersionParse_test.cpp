@@ -112,7 +112,6 @@ TEST(VersionParse, MalformedImagesHaveNoVersionResource) {
         {"self-referencing root, PE32+", fixtures::PeSelfReferencingDirectory(true)},
         {"name directory loop", fixtures::PeNameDirectoryLoop()},
         {"data past the end", fixtures::PeDataPastEnd()},
-        {"data size past the end", fixtures::PeDataSizePastEnd(true)},
         {"directory outside sections", fixtures::PeResourceDirOutsideSections()},
         {"huge entry count", fixtures::PeHugeEntryCount()},
         {"header past the end", fixtures::PeHeaderPastEnd()},
@@ -129,6 +128,19 @@ TEST(VersionParse, MalformedImagesHaveNoVersionResource) {
     }
 }
 
+// A size that runs past the end of the file is answered as it stands; only
+// the bytes the file holds are read.
+TEST(VersionParse, SizePastTheEndIsCutToTheFile) {
+    for (bool plus : {false, true}) {
+        const std::vector<uint8_t> image = fixtures::PeDataSizePastEnd(plus);
+        ResourceLocation where;
+        ASSERT_TRUE(Find(image, &where));
+        EXPECT_EQ(where.size, image.size());
+        EXPECT_EQ(where.available, image.size() - where.offset);
+        EXPECT_EQ(InfoSize(where), image.size() * 2 + 4);
+    }
+}
+
 // Every prefix of a valid image either still holds the whole resource or has
 // none; never a location outside the bytes.
 TEST(VersionParse, EveryTruncationIsHandled) {
@@ -140,7 +152,8 @@ TEST(VersionParse, EveryTruncationIsHandled) {
             std::vector<uint8_t> cut = fixtures::Truncated(image, n);
             ResourceLocation where;
             if (Find(cut, &where)) {
-                EXPECT_LE(where.offset + where.size, n);
+                EXPECT_LE(where.offset + where.available, n);
+                EXPECT_LE(where.available, where.size);
             }
         }
     }

@@ -269,6 +269,14 @@ TEST_F(VersionFiles, MalformedTreesEndTheirWalkSafely) {
     }
 }
 
+TEST_F(VersionFiles, AResourceSizePastTheEndReadsWhatTheFileHolds) {
+    const std::vector<uint8_t> image = fixtures::PeDataSizePastEnd();
+    Info info(Write("long.dll", image));
+    ASSERT_TRUE(info.ok);
+    EXPECT_EQ(info.size, image.size() * 2 + 4);
+    EXPECT_EQ(info.Text(kCompany), "QZM GmbH");
+}
+
 // A buffer shorter than the size answer: whatever is asked afterwards, no
 // byte past the buffer is written (and, under ASan, none read).
 TEST_F(VersionFiles, ShortBuffersAreNeverOverrun) {
