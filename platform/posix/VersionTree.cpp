@@ -67,12 +67,16 @@ bool ReadNode(const uint8_t* b, size_t at, size_t limit, bool wide, Node* n) {
         return true;
     }
     n->keyUnits = (p - n->key) / unit;
-    n->value = at + Align4(p + unit - at);
+    // The value starts on the next four-byte boundary, but never past the
+    // node's end: an empty value at the end of a cut block must not point
+    // behind it, where a caller reading a C string would continue.
+    const size_t value = at + Align4(p + unit - at);
+    n->value = std::min(value, n->end);
     const size_t valueBytes = n->text ? declaredValue * 2 : declaredValue;
-    size_t cut = n->value < n->end ? std::min(valueBytes, n->end - n->value) : 0;
+    size_t cut = std::min(valueBytes, n->end - n->value);
     if (n->text) cut &= ~size_t{1};
     n->valueCut = cut;
-    n->children = n->value + Align4(valueBytes);
+    n->children = value + Align4(valueBytes);
     return true;
 }
 

@@ -1,6 +1,7 @@
 // Writes the generated version-resource fixtures (valid and malformed) into
-// the folder given as the only argument, for comparing our reader with Wine's
-// version library and with pefile.
+// a folder, for comparing our reader with Wine's version library and with
+// pefile. With --blocks it writes the bare version blocks instead (seeds for
+// the fuzzer).
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -24,19 +25,8 @@ std::vector<uint8_t> Block16(const char* company) {
     return VersionBlock16(CompanySpec(company));
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <folder>\n", argv[0]);
-        return 2;
-    }
-    const std::string dir = argv[1];
-    std::vector<std::pair<std::string, std::vector<uint8_t>>> files;
-    auto add = [&](const std::string& name, std::vector<uint8_t> bytes) {
-        files.emplace_back(name, std::move(bytes));
-    };
-
+template <typename Add>
+void AddImages(Add add) {
     add("pe32_company.dll", DllWithCompany("QZM GmbH"));
     add("pe64_company.dll", DllWithCompany("QZM GmbH", true));
     add("ne_company.exe", Ne(Block16("QZM GmbH")));
@@ -93,6 +83,35 @@ int main(int argc, char** argv) {
     const NeLayout ne = NeImage(Block16("QZM GmbH"));
     add("ne_cut_block.exe", Truncated(ne.bytes, ne.data + 40));
     add("ne_cut_before_block.exe", Truncated(ne.bytes, ne.data - 2));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const bool blocks = argc == 3 && std::string(argv[1]) == "--blocks";
+    if (argc != 2 && !blocks) {
+        std::fprintf(stderr, "usage: %s [--blocks] <folder>\n", argv[0]);
+        return 2;
+    }
+    const std::string dir = argv[argc - 1];
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> files;
+    auto add = [&](const std::string& name, std::vector<uint8_t> bytes) {
+        files.emplace_back(name, std::move(bytes));
+    };
+    if (blocks) {
+        VersionSpec two = CompanySpec("QZM GmbH");
+        two.translations.push_back(0x04b00409u);
+        add("block32.bin", VersionBlock32(two));
+        add("block16.bin", Block16("QZM GmbH"));
+        add("zero_child32.bin", Block32ZeroLengthChild());
+        add("zero_child16.bin", Block16ZeroLengthChild());
+        add("beyond32.bin", Block32ChildBeyondParent());
+        add("beyond16.bin", Block16ChildBeyondParent());
+        add("unterminated32.bin", Block32UnterminatedStrings());
+        add("unterminated16.bin", Block16UnterminatedStrings());
+    } else {
+        AddImages(add);
+    }
 
     bool ok = true;
     for (const auto& f : files) {
