@@ -48,6 +48,10 @@ class CFileSearch {
     char* m_versionBlock;
 
   private:
+    // The version lines of Describe, from the block in m_versionBlock: 1 when
+    // it has fixed information and a translation table.
+    int DescribeVersion();
+
     // The block buffer of the running Search: the context of a hit in it may
     // use all of it. A block outside it shows only its own bytes.
     const char* m_scanBuffer;

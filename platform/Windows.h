@@ -14,6 +14,7 @@
 #include "platform/posix/WinTypes.h"
 #include "platform/posix/WinCodePage.h"
 #include "platform/posix/WinDirectories.h"
+#include "platform/posix/WinFileInfo.h"
 #include "platform/posix/WinFiles.h"
 #include "platform/posix/WinLegacyFiles.h"
 #include "platform/posix/WinMemory.h"

@@ -57,6 +57,9 @@ bool ResolveExisting(LPCSTR name, posix::ResolvedPath* resolved) {
 namespace posix {
 
 int HandleDescriptor(HANDLE handle) {
+    // An HFILE of OpenFile cast to a HANDLE, as Win32 code does, stands for
+    // the handle behind it.
+    if (HANDLE own = HandleOfLegacyFile(handle)) handle = own;
     std::lock_guard<std::mutex> guard(g_handleLock);
     auto it = g_handles.find(static_cast<PosixFile*>(handle));
     if (it == g_handles.end()) {

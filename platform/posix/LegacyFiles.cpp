@@ -2,6 +2,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -76,6 +78,16 @@ HFILE Refuse(LPOFSTRUCT info, DWORD error) {
 }
 
 }  // namespace
+
+namespace posix {
+
+HANDLE HandleOfLegacyFile(HANDLE handle) {
+    const intptr_t value = reinterpret_cast<intptr_t>(handle);
+    if (value <= 0 || value > INT_MAX) return nullptr;
+    return HandleOf(static_cast<HFILE>(value));
+}
+
+}  // namespace posix
 
 HFILE OpenFile(LPCSTR fileName, LPOFSTRUCT info, UINT style) {
     if (info) {

@@ -13,6 +13,10 @@ namespace posix {
 // is not one of ours (the last error is then ERROR_INVALID_HANDLE).
 int HandleDescriptor(HANDLE handle);
 
+// The handle behind an HFILE of OpenFile that has been cast to a HANDLE (as
+// in GetFileSize((HANDLE)file, ...)); null for any other value.
+HANDLE HandleOfLegacyFile(HANDLE handle);
+
 // Reads up to n bytes at offset without moving the file position. Returns the
 // number read (0 at the end), or -1 with the last error set.
 long long ReadAt(HANDLE handle, uint64_t offset, void* buffer, size_t n);

@@ -1,0 +1,28 @@
+// File times of the POSIX Win32 subset: the times of an open file, and their
+// conversion to local time and to calendar fields.
+#pragma once
+
+#include "platform/posix/WinTypes.h"
+
+// The creation, last-access and last-write times of an open file, each as
+// 100-nanosecond intervals since 1601-01-01 UTC; a null pointer skips that
+// time. The creation time is the file's birth time where the file system
+// keeps one, else its last-write time.
+BOOL GetFileTime(HANDLE file, LPFILETIME creation, LPFILETIME lastAccess, LPFILETIME lastWrite);
+
+// UTC to local time with the time zone's present offset from UTC (daylight
+// saving time included when it is in effect now), as Windows converts.
+BOOL FileTimeToLocalFileTime(const FILETIME* fileTime, LPFILETIME localTime);
+
+// Calendar fields of a file time; FALSE with ERROR_INVALID_PARAMETER for a
+// time with the top bit set.
+BOOL FileTimeToSystemTime(const FILETIME* fileTime, LPSYSTEMTIME systemTime);
+
+#ifndef INVALID_FILE_SIZE
+#define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFF)
+#endif
+
+// Low 32 bits of the size of an open file; the high ones go to *high when it
+// is given. INVALID_FILE_SIZE with the last error set on failure (NO_ERROR on
+// success, since a size may have all low bits set).
+DWORD GetFileSize(HANDLE file, LPDWORD high);

@@ -1,0 +1,172 @@
+// Describe and QueryFileSize on generated files: the date, attribute and
+// version lines, and every way the description stops early.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "platform/Windows.h"
+#include "tests/inspect/SearchFixture.h"
+#include "tests/support/PeWriter.h"
+
+namespace inspect_test {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// Sets the time zone for one test and restores it afterwards.
+class TimeZone {
+  public:
+    explicit TimeZone(const char* zone) {
+        const char* old = std::getenv("TZ");
+        m_had = old != nullptr;
+        if (old) m_old = old;
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~TimeZone() {
+        if (m_had)
+            setenv("TZ", m_old.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+
+  private:
+    bool m_had = false;
+    std::string m_old;
+};
+
+class DescribeTest : public SearchTest {
+  protected:
+    // Writes C:\data\<name>, last written at 2006-02-01 09:05:07 UTC.
+    std::string PutDated(const std::vector<uint8_t>& bytes, const std::string& name = "lib.dll") {
+        std::string path = Put(std::string(bytes.begin(), bytes.end()), name);
+        struct timespec times[2] = {{1138784707, 0}, {1138784707, 0}};
+        EXPECT_EQ(utimensat(AT_FDCWD, drive.Host("data/" + name).c_str(), times, 0), 0);
+        return path;
+    }
+    int Describe(const std::string& path) {
+        CFileSearch search(path.c_str());
+        capture.Clear();
+        int result = search.Describe();
+        lines = capture.Lines();
+        return result;
+    }
+};
+
+const Lines kHead = {"File date", "09:05:07 01.02.2006", "Attributes", "a------ <32>"};
+
+Lines Join(Lines head, const Lines& tail) {
+    head.insert(head.end(), tail.begin(), tail.end());
+    return head;
+}
+
+TEST_F(DescribeTest, ACompleteVersionResourceIsDescribedInFull) {
+    TimeZone utc("UTC");
+    fixtures::VersionSpec spec = fixtures::CompanySpec("QZM GmbH");
+    spec.fileMS = 0xFFFF0000;  // 65535.0.10.65535: 16-bit parts, no leading zeros
+    spec.fileLS = 0x000AFFFF;
+    spec.tables[0].values[3].second = "100% (C) %s M\xFCller";
+    std::string path = PutDated(fixtures::Pe(fixtures::VersionBlock32(spec)));
+    const Lines expected =
+        Join(kHead, {"File Version", "65535.0.10.65535", "Product Version", "1.0.0.1",
+                     "CompanyName", "QZM GmbH", "FileDescription", "Testbibliothek f\xFCr CAPI",
+                     "LegalCopyright", "100% (C) %s M\xFCller"});
+    EXPECT_EQ(Describe(path), 1);
+    EXPECT_EQ(lines, expected);
+    // Nothing is kept between calls: a second call says the same.
+    EXPECT_EQ(Describe(path), 1);
+    EXPECT_EQ(lines, expected);
+}
+
+TEST_F(DescribeTest, TheDateIsTheLastWriteInLocalTime) {
+    std::string path = PutDated({'t', 'e', 'x', 't'});
+    TimeZone cet("CET-1");
+    Describe(path);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[1], "10:05:07 01.02.2006");
+}
+
+TEST_F(DescribeTest, FilesWithoutVersionInformationStopAfterTheAttributes) {
+    TimeZone utc("UTC");
+    EXPECT_EQ(Describe(PutDated({'p', 'l', 'a', 'i', 'n'})), 0);
+    EXPECT_EQ(lines, Join(kHead, {"GetFileVersionInfo", "Size=0"}));
+
+    // A missing file: no date, every attribute letter from the invalid value.
+    drive.MakeDirs("data");
+    EXPECT_EQ(Describe("C:\\data\\missing.dll"), 0);
+    EXPECT_EQ(lines, (Lines{"File date", "not retrieved", "Attributes", "achnrst <-1>",
+                            "GetFileVersionInfo", "Size=0"}));
+
+    // A read-only file shows its r.
+    std::string path = PutDated({'r', 'o'}, "ro.txt");
+    chmod(drive.Host("data/ro.txt").c_str(), 0444);
+    Describe(path);
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[3], "a---r-- <33>");
+
+    EXPECT_EQ(Describe(""), 0);
+    EXPECT_EQ(lines, (Lines{"No Filename"}));
+}
+
+TEST_F(DescribeTest, IncompleteResourcesEndTheDescriptionWhereTheyEnd) {
+    TimeZone utc("UTC");
+    // Fixed information but no translation table: no string values.
+    fixtures::VersionSpec spec = fixtures::CompanySpec("QZM GmbH");
+    spec.translations.clear();
+    EXPECT_EQ(Describe(PutDated(fixtures::Pe(fixtures::VersionBlock32(spec)))), 0);
+    EXPECT_EQ(lines, Join(kHead, {"File Version", "1.2.3.4", "Product Version", "1.0.0.1"}));
+
+    // No fixed information.
+    spec = fixtures::CompanySpec("QZM GmbH");
+    spec.fixedInfo = false;
+    EXPECT_EQ(Describe(PutDated(fixtures::Pe(fixtures::VersionBlock32(spec)))), 0);
+    EXPECT_EQ(lines, Join(kHead, {"File Version", "not available"}));
+
+    // Only the first translation counts, and missing values are skipped.
+    spec = fixtures::VersionSpec();
+    spec.tables.push_back({0x0409, 0x04b0, {{"LegalCopyright", "(c) 2006"}}});
+    spec.tables.push_back({0x0407, 0x04b0, {{"CompanyName", "QZM GmbH"}}});
+    spec.translations = {0x04b00409, 0x04b00407};
+    EXPECT_EQ(Describe(PutDated(fixtures::Ne(fixtures::VersionBlock16(spec)))), 1);
+    EXPECT_EQ(lines, Join(kHead, {"File Version", "1.2.3.4", "Product Version", "1.0.0.1",
+                                  "LegalCopyright", "(c) 2006"}));
+}
+
+TEST_F(DescribeTest, AFileOpenElsewhereHasNoDateButTheRest) {
+    TimeZone utc("UTC");
+    std::string path = PutDated(fixtures::DllWithCompany("QZM GmbH"));
+    for (unsigned access : {GENERIC_READ, GENERIC_WRITE}) {
+        support::HeldFile holder(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE);
+        ASSERT_TRUE(holder.Holding());
+        EXPECT_EQ(Describe(path), 1);
+        ASSERT_EQ(lines.size(), 14u);
+        EXPECT_EQ(lines[1], "not retrieved");
+        EXPECT_EQ(lines[3], "a------ <32>");
+        EXPECT_EQ(lines[9], "QZM GmbH");
+    }
+}
+
+TEST_F(DescribeTest, QueryFileSizeMeasuresTheNamedFile) {
+    CFileSearch search("C:\\data\\other.bin");
+    std::string path = Put(std::string(123457, 'x'), "sized.bin");
+    capture.Clear();
+    EXPECT_EQ(search.QueryFileSize(path.c_str()), 123457u);
+    EXPECT_EQ(search.QueryFileSize(Put("", "empty.bin").c_str()), 0u);
+    EXPECT_EQ(search.QueryFileSize("C:\\data\\missing.bin"), 0u);
+    EXPECT_EQ(search.QueryFileSize(nullptr), 0u);
+    {
+        support::HeldFile holder(path, GENERIC_READ, 0);
+        ASSERT_TRUE(holder.Holding());
+        EXPECT_EQ(search.QueryFileSize(path.c_str()), 0u);
+    }
+    EXPECT_TRUE(capture.Lines().empty());
+}
+
+}  // namespace
+}  // namespace inspect_test
