@@ -1,8 +1,13 @@
 // The POSIX layer's OpenFile/_lread/_llseek/_lclose and global memory, as the
 // searcher relies on them.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 #include "platform/Windows.h"
@@ -79,6 +84,68 @@ TEST(GlobalMemory, MovableZeroFilledBlocksWithALockCount) {
     EXPECT_EQ(GlobalFree(memory), memory);
     EXPECT_EQ(GlobalLock(memory), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}
+
+FILETIME FileTimeOf(int64_t unixSeconds, int64_t ticks = 0) {
+    const uint64_t value =
+        static_cast<uint64_t>(unixSeconds * 10000000 + 116444736000000000LL + ticks);
+    return FILETIME{static_cast<DWORD>(value), static_cast<DWORD>(value >> 32)};
+}
+
+TEST(FileTimes, CalendarFieldsAgreeWithTheCLibraryFrom1601On) {
+    // Every 997 hours and a few seconds from 1601 to 2400: leap days, century
+    // years and week days included.
+    for (int64_t t = -11644473600LL; t < 13574563200LL; t += 997 * 3600 + 7) {
+        const time_t host = static_cast<time_t>(t);
+        struct tm expected;
+        ASSERT_NE(gmtime_r(&host, &expected), nullptr);
+        FILETIME file = FileTimeOf(t, 1234567);
+        SYSTEMTIME fields;
+        ASSERT_TRUE(FileTimeToSystemTime(&file, &fields)) << t;
+        ASSERT_EQ(fields.wYear, expected.tm_year + 1900) << t;
+        ASSERT_EQ(fields.wMonth, expected.tm_mon + 1) << t;
+        ASSERT_EQ(fields.wDay, expected.tm_mday) << t;
+        ASSERT_EQ(fields.wDayOfWeek, expected.tm_wday) << t;
+        ASSERT_EQ(fields.wHour, expected.tm_hour) << t;
+        ASSERT_EQ(fields.wMinute, expected.tm_min) << t;
+        ASSERT_EQ(fields.wSecond, expected.tm_sec) << t;
+        ASSERT_EQ(fields.wMilliseconds, 123) << t;
+    }
+    FILETIME top = {0, 0x80000000u};
+    SYSTEMTIME fields;
+    EXPECT_FALSE(FileTimeToSystemTime(&top, &fields));
+}
+
+TEST(FileTimes, LocalTimeUsesThePresentOffsetAndTheFileItsLastWrite) {
+    const char* old = std::getenv("TZ");
+    std::string saved = old ? old : "";
+    setenv("TZ", "EST5", 1);
+    tzset();
+    FILETIME utc = FileTimeOf(1138784707), local;
+    ASSERT_TRUE(FileTimeToLocalFileTime(&utc, &local));
+    EXPECT_EQ(local.dwLowDateTime, FileTimeOf(1138784707 - 5 * 3600).dwLowDateTime);
+    EXPECT_EQ(local.dwHighDateTime, FileTimeOf(1138784707 - 5 * 3600).dwHighDateTime);
+    FILETIME start = {0, 0};
+    EXPECT_FALSE(FileTimeToLocalFileTime(&start, &local));  // before 1601
+    if (old)
+        setenv("TZ", saved.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+
+    support::TempDrive drive;
+    drive.WriteFile("t.bin", std::string("x"));
+    struct timespec times[2] = {{1000000000, 500}, {1138784707, 123456789}};
+    ASSERT_EQ(utimensat(AT_FDCWD, drive.Host("t.bin").c_str(), times, 0), 0);
+    HANDLE file = CreateFileA("C:\\t.bin", GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    FILETIME access, write;
+    ASSERT_TRUE(GetFileTime(file, nullptr, &access, &write));
+    CloseHandle(file);
+    EXPECT_EQ(write.dwLowDateTime, FileTimeOf(1138784707, 1234567).dwLowDateTime);
+    EXPECT_EQ(access.dwLowDateTime, FileTimeOf(1000000000, 5).dwLowDateTime);
+    EXPECT_FALSE(GetFileTime(nullptr, nullptr, nullptr, &write));
 }
 
 }  // namespace
