@@ -3,6 +3,7 @@
 #include "inspect/FileSearch.h"
 
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -42,7 +43,7 @@ CFileSearch::~CFileSearch() {
 
 int CFileSearch::Search(const char* text, int report) {
     if (m_fileName.IsEmpty()) {
-        if (m_log) m_log->TraceLine("No Filename");
+        if (m_log) m_log->TraceLine("%s", "No Filename");
         return 0;
     }
     m_searchString.Set(text, 0);
@@ -51,7 +52,7 @@ int CFileSearch::Search(const char* text, int report) {
     const unsigned length = static_cast<unsigned>(m_searchString.GetLength());
     if (m_searchString.IsEmpty() || length >= kBlockSize ||
         std::strcmp(m_searchString.GetBuffer(), text) != 0) {
-        if (m_log) m_log->TraceLine("No search string");
+        if (m_log) m_log->TraceLine("%s", "No search string");
         return 0;
     }
 
@@ -61,7 +62,7 @@ int CFileSearch::Search(const char* text, int report) {
         // Taken before the first trace, which may change it.
         const DWORD error = GetLastError();
         if (m_log) {
-            m_log->TraceLine("error");
+            m_log->TraceLine("%s", "error");
             m_log->TraceLine("OpenFile '%s' %d", m_fileName.GetBuffer(), static_cast<int>(error));
         }
         return 0;
@@ -71,7 +72,7 @@ int CFileSearch::Search(const char* text, int report) {
     if (!buffer) {
         const DWORD error = GetLastError();
         if (m_log) {
-            m_log->TraceLine("error");
+            m_log->TraceLine("%s", "error");
             m_log->TraceLine("GlobalAlloc %d", static_cast<int>(error));
         }
         if (memory) GlobalFree(memory);
@@ -98,7 +99,7 @@ int CFileSearch::Search(const char* text, int report) {
         const DWORD error = moved == HFILE_ERROR ? GetLastError() : NO_ERROR;
         if (error != NO_ERROR) {
             if (m_log) {
-                m_log->TraceLine("error");
+                m_log->TraceLine("%s", "error");
                 m_log->TraceLine("_llseek %d", static_cast<int>(error));
             }
             break;
@@ -112,7 +113,7 @@ int CFileSearch::Search(const char* text, int report) {
     GlobalUnlock(memory);
     GlobalFree(memory);
     if (m_log) {
-        m_log->TraceLine("Num of detections");
+        m_log->TraceLine("%s", "Num of detections");
         m_log->TraceLine("%d", m_hitCount);
     }
     return m_found;
@@ -127,8 +128,10 @@ int CFileSearch::ScanBlock(char* block, unsigned length, int report) {
     // the running search's, else the block alone.
     const char* base = block;
     size_t extent = length;
-    if (m_scanBuffer && block >= m_scanBuffer && length <= m_scanBufferSize &&
-        static_cast<size_t>(block - m_scanBuffer) <= m_scanBufferSize - length) {
+    const uintptr_t at = reinterpret_cast<uintptr_t>(block);
+    const uintptr_t buffer = reinterpret_cast<uintptr_t>(m_scanBuffer);
+    if (m_scanBuffer && at >= buffer && length <= m_scanBufferSize &&
+        at - buffer <= m_scanBufferSize - length) {
         base = m_scanBuffer;
         extent = m_scanBufferSize;
     }
@@ -155,7 +158,7 @@ int CFileSearch::ScanBlock(char* block, unsigned length, int report) {
 int CFileSearch::ReportHit(CStr* context) {
     if (!m_log) return 1;
     if (m_hitCount == 0) {
-        m_log->TraceLine("searching");
+        m_log->TraceLine("%s", "searching");
         m_log->TraceLine("%s", m_searchString.GetBuffer());
     }
     m_log->TraceLine("%d. String", m_hitCount + 1);
