@@ -28,7 +28,7 @@ caption="Velkorant Installationbereiniger"
 
 [ -f "$exe" ] || { echo "$exe not found: build the mingw-x64 preset first" >&2; exit 1; }
 need=()
-command -v wine >/dev/null || need+=(wine64)
+command -v wine >/dev/null || need+=(wine wine64 fonts-wine)
 command -v Xvfb >/dev/null || need+=(xvfb)
 command -v xdotool >/dev/null || need+=(xdotool)
 command -v import >/dev/null || need+=(imagemagick)

@@ -52,7 +52,7 @@ def missing_requirements(exe):
                 "cmake --build --preset mingw-x64)" % exe)
     for tool in ("wine", "wineserver"):
         if shutil.which(tool) is None:
-            return "%s not found: install wine64 (apt-get install wine64)" % tool
+            return "%s not found: install Wine (apt-get install wine wine64)" % tool
     missing = fixtures.missing_tools()
     if missing:
         return "%s not found: %s" % (", ".join(missing), fixtures.TOOLS_MISSING_HINT)
