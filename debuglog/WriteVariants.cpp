@@ -7,7 +7,7 @@
 
 using debuglog::Shared;
 
-int CDebugFile::WriteFormatted(const char*, va_list, bool) { return 0; }
+int CDebugFile::WriteFormatted(const char*, va_list, bool, const char*) { return 0; }
 
 int CDebugFile::WriteLevel(int level, const char*, ...) {
     if (level < Shared().traceThreshold) return 1;
