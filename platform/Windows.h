@@ -13,6 +13,7 @@
 #else
 #include "platform/posix/WinTypes.h"
 #include "platform/posix/WinCodePage.h"
+#include "platform/posix/WinDirectories.h"
 #include "platform/posix/WinFiles.h"
 #include "platform/posix/WinSystem.h"
 #include "platform/posix/WinVersion.h"

@@ -60,6 +60,21 @@ std::string LookUp(const std::string& dir, const std::string& ansiName) {
     return best;
 }
 
+// "X:\..." with a drive letter: the form CurrentDirectory gives.
+bool IsAbsoluteWindowsPath(const std::string& path) {
+    return path.size() >= 3 && path[1] == ':' && path[2] == '\\';
+}
+
+// Resolves `relative` below the absolute Windows folder `folder`. The joined
+// path is absolute, so this recurses once at most.
+bool ResolveUnder(const std::string& folder, const char* relative, ResolvedPath* out,
+                  DWORD* error) {
+    std::string full = folder;
+    if (!full.empty() && full.back() != '\\' && relative[0] != '\\') full += '\\';
+    full += relative;
+    return ResolvePath(full.c_str(), out, error);
+}
+
 }  // namespace
 
 void SetDriveRoot(const char* hostFolder) {
@@ -103,15 +118,29 @@ bool ResolvePath(const char* winPath, ResolvedPath* out, DWORD* error) {
     const char* rest = winPath;
     if (std::strlen(winPath) >= 2 && winPath[1] == ':') {
         char drive = static_cast<char>(FoldAnsi(static_cast<unsigned char>(winPath[0])));
-        if (drive == 'c') base = DriveRoot();
-        else if (drive == 'z') base = "/";
-        else return fail(ERROR_PATH_NOT_FOUND);
+        if (drive != 'c' && drive != 'z') return fail(ERROR_PATH_NOT_FOUND);
         rest = winPath + 2;
+        if (*rest != '\\' && *rest != '/') {
+            // "C:x" is relative to the current directory when that is on C:.
+            std::string current = CurrentDirectory();
+            if (IsAbsoluteWindowsPath(current) &&
+                FoldAnsi(static_cast<unsigned char>(current[0])) == drive)
+                return ResolveUnder(current, rest, out, error);
+        }
+        base = drive == 'c' ? DriveRoot() : "/";
     } else if ((winPath[0] == '\\' || winPath[0] == '/') && (winPath[1] == '\\' || winPath[1] == '/')) {
         return fail(ERROR_PATH_NOT_FOUND);  // UNC paths are not served
     } else if (winPath[0] == '\\') {
-        base = DriveRoot();  // root of the current drive
+        // The root of the current directory's drive.
+        std::string current = CurrentDirectory();
+        if (!IsAbsoluteWindowsPath(current)) return fail(ERROR_PATH_NOT_FOUND);
+        return ResolveUnder(current.substr(0, 2), winPath, out, error);
+    } else if (CurrentDirectoryIsSet()) {
+        std::string current = CurrentDirectory();
+        if (!IsAbsoluteWindowsPath(current)) return fail(ERROR_PATH_NOT_FOUND);
+        return ResolveUnder(current, winPath, out, error);
     } else {
+        // No current directory set yet: the host's working directory.
         char cwd[4096];
         if (!getcwd(cwd, sizeof cwd)) return fail(ERROR_PATH_NOT_FOUND);
         base = cwd;

@@ -4,6 +4,8 @@
 //    $WINEPREFIX/drive_c, else $HOME/.wine/drive_c. "Z:" is the host's "/", as
 //    in Wine. Other drives and UNC paths are not found.
 //  - A path that starts with '/' is a host path and passes unchanged.
+//  - Relative paths ("x", "C:x", "\x") resolve against the current directory
+//    (CurrentDirectory below), as on Windows.
 //  - '\' and '/' both separate components. Each component is looked up exactly
 //    first, then case-insensitively (ASCII and Windows-1252 letters) among the
 //    entries of its directory, as NTFS would.
@@ -30,6 +32,14 @@ struct ResolvedPath {
 // directory on the way does not exist (ERROR_PATH_NOT_FOUND). The last
 // component need not exist.
 bool ResolvePath(const char* winPath, ResolvedPath* out, DWORD* error);
+
+// The process's current directory in Windows form ("C:\windows", "Z:\home\u"),
+// kept by SetCurrentDirectoryA. Until that sets one, it is the host's working
+// directory seen through the drives (C: below the drive root, else Z:), and
+// relative paths resolve against the host's working directory itself.
+// Empty only when the host cannot tell its working directory.
+std::string CurrentDirectory();
+bool CurrentDirectoryIsSet();
 
 // Host name (UTF-8) to a Windows-1252 name; unmappable characters become '?'.
 std::string HostNameToAnsi(const std::string& hostName);

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what building and testing purgelib needs (Debian 12). Idempotent:
+# packages already present are not fetched again.
+set -euo pipefail
+packages=(
+    g++ cmake make googletest libgtest-dev libbenchmark-dev    # native build, tests, benchmarks
+    clang libclang-rt-14-dev                                   # libFuzzer targets
+    g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64  # Windows builds
+    wine64 xvfb xdotool imagemagick                            # the Windows exe end to end
+    python3 python3-pefile                                     # version-resource conformance
+)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,160 @@
+// CreateFileA modes, attributes, deletion, error codes and the share modes
+// between handles and between processes.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <thread>
+
+#include "platform/Windows.h"
+#include "platform/posix/TestHooks.h"
+#include "tests/support/TempDrive.h"
+
+namespace {
+
+HANDLE Open(const char* path, DWORD access, DWORD share, DWORD creation) {
+    return CreateFileA(path, access, share, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+class Files : public ::testing::Test {
+protected:
+    void SetUp() override { drive.WriteFile("windows/system32/capi2032.dll", "MZ library"); }
+    support::TempDrive drive;
+    const char* dll = "C:\\WINDOWS\\SYSTEM32\\CAPI2032.DLL";
+};
+
+TEST_F(Files, CreationModesAnswerAsWindowsDoes) {
+    HANDLE h = Open(dll, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(CloseHandle(h));
+    EXPECT_FALSE(CloseHandle(h));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+
+    EXPECT_EQ(Open("C:\\windows\\missing.dll", GENERIC_READ, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(Open("C:\\nowhere\\missing.dll", GENERIC_READ, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    EXPECT_EQ(Open(dll, GENERIC_READ, 0, CREATE_NEW), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
+    EXPECT_EQ(Open(dll, GENERIC_READ, 0, 0), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+
+    h = Open(dll, GENERIC_WRITE, 0, CREATE_ALWAYS);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    CloseHandle(h);
+    EXPECT_EQ(drive.ReadFile("windows/system32/capi2032.dll"), "");  // emptied
+
+    h = Open("C:\\windows\\fresh.log", GENERIC_WRITE, 0, CREATE_ALWAYS);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
+    CloseHandle(h);
+    EXPECT_TRUE(drive.Exists("windows/fresh.log"));
+}
+
+TEST_F(Files, DirectoriesAreNotOpenedOrDeletedAsFiles) {
+    EXPECT_EQ(Open("C:\\windows\\system32", GENERIC_READ, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(DeleteFileA("C:\\windows\\system32"));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(GetFileAttributesA("C:\\windows\\system32"), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+}
+
+TEST_F(Files, ReadOnlyFileRefusesWritesAndDeletionUntilItsAttributesAreCleared) {
+    ASSERT_TRUE(SetFileAttributesA(dll, FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(GetFileAttributesA(dll), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(Open(dll, GENERIC_WRITE, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(DeleteFileA(dll));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+
+    ASSERT_TRUE(SetFileAttributesA(dll, FILE_ATTRIBUTE_NORMAL));
+    EXPECT_EQ(GetFileAttributesA(dll), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
+    EXPECT_TRUE(DeleteFileA(dll));
+    EXPECT_FALSE(drive.Exists("windows/system32/capi2032.dll"));
+    EXPECT_EQ(GetFileAttributesA(dll), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_FALSE(DeleteFileA(dll));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}
+
+TEST_F(Files, DeleteAtRestartIsNotSupportedHere) {
+    EXPECT_FALSE(MoveFileExA(dll, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
+    EXPECT_TRUE(drive.Exists("windows/system32/capi2032.dll"));
+}
+
+TEST_F(Files, ForcedResultsReplaceTheCall) {
+    posix::ForceFailure("DeleteFileA", ERROR_ACCESS_DENIED);
+    posix::ForceSuccess("MoveFileExA");
+    EXPECT_FALSE(DeleteFileA(dll));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(MoveFileExA(dll, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
+    EXPECT_EQ(posix::ForcedMoves(), std::vector<std::string>{dll});
+    posix::ClearForced();
+    EXPECT_TRUE(DeleteFileA(dll));
+}
+
+TEST_F(Files, ShareModesBetweenHandles) {
+    HANDLE reader = Open(dll, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    HANDLE second = Open(dll, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    EXPECT_NE(second, INVALID_HANDLE_VALUE);  // both share reading
+    EXPECT_EQ(Open(dll, GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_EQ(Open(dll, GENERIC_READ, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);  // wants it alone
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_FALSE(DeleteFileA(dll));  // nobody shares deletion
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    CloseHandle(reader);
+    CloseHandle(second);
+
+    // With delete shared, deletion goes through.
+    reader = Open(dll, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_EXISTING);
+    EXPECT_TRUE(DeleteFileA(dll));
+    CloseHandle(reader);
+}
+
+TEST_F(Files, ExclusiveOpenInAnotherProcessBlocksDeleteAndOpen) {
+    {
+        support::HeldFile holder(dll, GENERIC_READ, 0);
+        ASSERT_TRUE(holder.Holding());
+        EXPECT_FALSE(DeleteFileA(dll));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+        EXPECT_EQ(Open(dll, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING),
+                  INVALID_HANDLE_VALUE);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+        // An open without read, write or delete rights is not subject to sharing.
+        HANDLE query = Open(dll, 0, 0, OPEN_EXISTING);
+        EXPECT_NE(query, INVALID_HANDLE_VALUE);
+        CloseHandle(query);
+        // A refused CREATE_ALWAYS empties nothing.
+        EXPECT_EQ(Open(dll, GENERIC_WRITE, 0, CREATE_ALWAYS), INVALID_HANDLE_VALUE);
+        EXPECT_EQ(drive.ReadFile("windows/system32/capi2032.dll"), "MZ library");
+    }
+    EXPECT_TRUE(DeleteFileA(dll));  // the holder has gone
+}
+
+TEST_F(Files, ReadFileReadsUpToTheEnd) {
+    HANDLE h = Open(dll, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    char buffer[64] = {};
+    DWORD read = 0;
+    ASSERT_TRUE(ReadFile(h, buffer, sizeof buffer, &read, nullptr));
+    EXPECT_EQ(read, 10u);
+    EXPECT_STREQ(buffer, "MZ library");
+    ASSERT_TRUE(ReadFile(h, buffer, sizeof buffer, &read, nullptr));
+    EXPECT_EQ(read, 0u);
+    CloseHandle(h);
+    EXPECT_FALSE(ReadFile(h, buffer, sizeof buffer, &read, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}
+
+TEST(Errors, LastErrorIsPerThread) {
+    SetLastError(1234);
+    DWORD seen = 0;
+    std::thread([&] { seen = GetLastError(); }).join();
+    EXPECT_EQ(seen, 0u);
+    EXPECT_EQ(GetLastError(), 1234u);
+}
+
+}  // namespace
