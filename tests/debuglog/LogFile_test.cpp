@@ -12,6 +12,7 @@
 #include "debuglog/DebugFile.h"
 #include "debuglog/LogState.h"
 #include "platform/Windows.h"
+#include "platform/posix/PosixPaths.h"
 #include "platform/posix/TestHooks.h"
 #include "tests/debuglog/LogTestSupport.h"
 
@@ -53,7 +54,7 @@ bool IsFree(const char* winPath) {
 TEST(LogFile, FirstAndLastLinesAndClosing) {
     TempWindows windows;
     RunInChild([&] {
-        logtest::DebugCapture quiet(false);
+        logtest::DebugSilence quiet;
         CDebugFile* first = OpenedLog();
         CDebugFile* second = OpenedLog();
         EXPECT_EQ(Shared().NumOfInstance.load(), 2);
@@ -91,13 +92,14 @@ TEST(LogFile, ExecutablePathOnDriveC) {
     char cutPath[6];
     EXPECT_EQ(GetModuleFileNameA(nullptr, cutPath, sizeof cutPath), 6u);
     EXPECT_EQ(std::string(cutPath), ("C:" + onZ.substr(cut)).substr(0, 5));
+    posix::SetDriveRoot(nullptr);
 }
 
 TEST(LogFile, AppendKeepsAndRewriteEmpties) {
     TempWindows windows;
     windows.Put("Debug.log", "alt\r\n");
     RunInChild([&] {
-        logtest::DebugCapture quiet(false);
+        logtest::DebugSilence quiet;
         const char* expected[] = {"alt\r\nneu\r\n", "frisch\r\n"};
         for (int rewrite = 0; rewrite <= 1; ++rewrite) {
             CDebugFile* log = new CDebugFile;
@@ -128,7 +130,7 @@ TEST(LogFile, MissingLogForAppending) {
     // The current log name: the log goes on in the first numbered file, and
     // owners created afterwards attach to it.
     RunInChild([&] {
-        logtest::DebugCapture quiet(false);
+        logtest::DebugSilence quiet;
         CDebugFile* log = new CDebugFile;
         log->Enable(1);
         ASSERT_EQ(log->Open("Debug.log", 0, 0), 1);
@@ -194,7 +196,7 @@ Holder StartHolder(int number) {
     if (holder.pid == 0) {
         close(ready[0]);
         close(release[1]);
-        logtest::DebugCapture quiet(false);
+        logtest::DebugSilence quiet;
         CDebugFile* log = new CDebugFile;
         log->Enable(1);
         std::string reply =
@@ -279,7 +281,7 @@ TEST(LogFile, AllNumberedNamesHeld) {
 TEST(LogFile, TickAndLineNumberPrefixes) {
     TempWindows windows;
     RunInChild([&] {
-        logtest::DebugCapture quiet(false);
+        logtest::DebugSilence quiet;
         CDebugFile* log = OpenedLog(0);
         posix::SetTickCountForTest(1234567890);
         log->SetTickStamp(1);
@@ -353,7 +355,7 @@ TEST(LogFile, EveryHundredAndSecondWriteFlushes) {
 TEST(LogFile, FailedWriteRecordsDiskFull) {
     TempWindows windows;
     RunInChild([&] {
-        logtest::DebugCapture quiet(false);
+        logtest::DebugSilence quiet;
         CDebugFile* log = OpenedLog(0);
         posix::ForceFailure("WriteFile", ERROR_DISK_FULL);
         EXPECT_EQ(log->WriteRaw("x", 1), 0);
@@ -371,7 +373,7 @@ TEST(LogFile, EightThreadsTraceIntoOneLog) {
     constexpr int kThreads = 8;
     constexpr int kLines = 100;
     RunInChild([&] {
-        logtest::DebugCapture quiet(false);
+        logtest::DebugSilence quiet;
         CDebugFile* keeper = OpenedLog();
         std::vector<std::thread> threads;
         for (int t = 0; t < kThreads; ++t) {

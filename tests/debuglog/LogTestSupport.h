@@ -6,60 +6,33 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <regex>
 #include <string>
 #include <vector>
 
-#include "platform/posix/PosixPaths.h"
 #include "platform/posix/Sinks.h"
+#include "tests/support/TempDrive.h"
 
 namespace logtest {
 
 // A fresh folder mapped to drive C:, holding an empty C:\windows.
 class TempWindows {
   public:
-    TempWindows() {
-        char pattern[] = "/tmp/purgelib-log-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        if (made) m_base = made;
-        m_windows = m_base + "/drive_c/windows";
-        std::filesystem::create_directories(m_windows);
-        posix::SetDriveRoot((m_base + "/drive_c").c_str());
-    }
-    ~TempWindows() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_base, ignored);
-    }
-    TempWindows(const TempWindows&) = delete;
-    TempWindows& operator=(const TempWindows&) = delete;
-
-    // Host path of a file in the Windows directory.
-    std::string Host(const std::string& name) const { return m_windows + "/" + name; }
-    bool Exists(const std::string& name) const {
-        struct stat st;
-        return stat(Host(name).c_str(), &st) == 0;
-    }
-    std::string Read(const std::string& name) const {
-        std::ifstream in(Host(name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    TempWindows() { m_drive.MakeDirs("windows"); }
+    bool Exists(const std::string& name) const { return m_drive.Exists("windows/" + name); }
+    std::string Read(const std::string& name) const { return m_drive.ReadFile("windows/" + name); }
     void Put(const std::string& name, const std::string& content) const {
-        std::ofstream(Host(name), std::ios::binary) << content;
+        m_drive.WriteFile("windows/" + name, content);
     }
 
   private:
-    std::string m_base;
-    std::string m_windows;
+    support::TempDrive m_drive;
 };
 
 // The lines of a log, split at "\r\n" (a last line without one is kept).
@@ -120,23 +93,15 @@ inline void RunInChild(const std::function<void()>& body) {
         << "the child ended with status 0x" << std::hex << status;
 }
 
-// Collects what reaches the debugger channel while it lives (from one
-// thread), or only drops it.
-class DebugCapture {
+// Drops what reaches the debugger channel while it lives.
+class DebugSilence {
   public:
-    explicit DebugCapture(bool keep = true) {
-        posix::SetDebugSink(keep ? &DebugCapture::Keep : &DebugCapture::Drop, this);
+    DebugSilence() {
+        posix::SetDebugSink([](const char*, void*) {}, nullptr);
     }
-    ~DebugCapture() { posix::SetDebugSink(nullptr, nullptr); }
-    DebugCapture(const DebugCapture&) = delete;
-    DebugCapture& operator=(const DebugCapture&) = delete;
-    std::vector<std::string> texts;
-
-  private:
-    static void Keep(const char* text, void* self) {
-        static_cast<DebugCapture*>(self)->texts.push_back(text);
-    }
-    static void Drop(const char*, void*) {}
+    ~DebugSilence() { posix::SetDebugSink(nullptr, nullptr); }
+    DebugSilence(const DebugSilence&) = delete;
+    DebugSilence& operator=(const DebugSilence&) = delete;
 };
 
 }  // namespace logtest

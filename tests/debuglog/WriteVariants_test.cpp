@@ -153,7 +153,7 @@ TEST(WriteVariants, TraceRowsAndInstanceReport) {
         CDebugFile* log = QuietLog();
         CDebugFile* second = QuietLog();
         CDebugFile* third = QuietLog();
-        logtest::DebugCapture debug;
+        support::DebugCapture debug;
         EXPECT_EQ(log->Trace("%s", ""), 1);
         EXPECT_EQ(log->Trace(nullptr), 1);
         EXPECT_EQ(log->Trace("ohne Zeilenende"), 1);
@@ -181,7 +181,7 @@ TEST(WriteVariants, TraceRowsAndInstanceReport) {
         std::vector<std::string> expected = {
             Tagged("?"),     Tagged("NULL"), Tagged("ohne Zeilenende"), Tagged("==========\n"),
             Tagged("%%%\n"), Tagged("NULL"), Tagged("----\n"),          Tagged(report + "\n")};
-        EXPECT_EQ(debug.texts, expected);
+        EXPECT_EQ(debug.Texts(), expected);
     });
 }
 
