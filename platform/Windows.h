@@ -17,4 +17,5 @@
 #include "platform/posix/WinFiles.h"
 #include "platform/posix/WinSystem.h"
 #include "platform/posix/WinVersion.h"
+#include "platform/posix/WinWrite.h"
 #endif
