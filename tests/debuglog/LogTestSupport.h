@@ -23,7 +23,7 @@ namespace logtest {
 
 // A fresh folder mapped to drive C:, holding an empty C:\windows.
 class TempWindows {
-  public:
+public:
     TempWindows() { m_drive.MakeDirs("windows"); }
     bool Exists(const std::string& name) const { return m_drive.Exists("windows/" + name); }
     std::string Read(const std::string& name) const { return m_drive.ReadFile("windows/" + name); }
@@ -31,7 +31,7 @@ class TempWindows {
         m_drive.WriteFile("windows/" + name, content);
     }
 
-  private:
+private:
     support::TempDrive m_drive;
 };
 
@@ -95,7 +95,7 @@ inline void RunInChild(const std::function<void()>& body) {
 
 // Drops what reaches the debugger channel while it lives.
 class DebugSilence {
-  public:
+public:
     DebugSilence() {
         posix::SetDebugSink([](const char*, void*) {}, nullptr);
     }
