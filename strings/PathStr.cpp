@@ -62,8 +62,15 @@ char* CPathStr::AddBackslash() { return AddCharIfMissing('\\'); }
 
 char* CPathStr::AddPath(const char* part) {
     if (!part) return m_buffer;
-    if (part[0] != '\\') AddBackslash();
-    Add(part);
+    if (part[0] == '\\') {
+        Add(part);
+        return m_buffer;
+    }
+    // The part may lie inside the own buffer, which AddBackslash can replace:
+    // take a copy first.
+    CStr copy(part, 0);
+    AddBackslash();
+    Add(copy.GetBuffer());
     return m_buffer;
 }
 

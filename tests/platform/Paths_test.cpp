@@ -35,6 +35,7 @@ TEST(DriveMapping, DrivesMapToTheirHostFolders) {
     drive.MakeDirs("windows");
     EXPECT_EQ(Resolve("C:\\windows"), drive.Host("windows"));
     EXPECT_EQ(Resolve("c:/windows"), drive.Host("windows"));
+    ASSERT_TRUE(SetCurrentDirectoryA("C:\\windows"));
     EXPECT_EQ(Resolve("\\windows"), drive.Host("windows"));  // root of the current drive
     EXPECT_EQ(Resolve("Z:\\tmp"), "/tmp");
     EXPECT_EQ(Resolve(drive.Host("windows").c_str()), drive.Host("windows"));  // host path

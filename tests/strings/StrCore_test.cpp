@@ -199,6 +199,8 @@ TEST(PathBuild, AddPathAndExtractPathEx) {
     EXPECT_STREQ(CPathStr("C:\\dir\\", 255).AddPath("x"), "C:\\dir\\x");
     EXPECT_STREQ(CPathStr("C:\\dir", 255).AddPath("\\x"), "C:\\dir\\x");
     EXPECT_STREQ(CPathStr("", 255).AddPath("x"), "\\x");
+    CPathStr self("ab", 0);  // full buffer: the backslash reallocates it
+    EXPECT_STREQ(self.AddPath(self.GetBuffer()), "ab\\ab");
 
     CPathStr name("file.txt", 255);
     EXPECT_EQ(name.ExtractPathEx(nullptr), nullptr);
