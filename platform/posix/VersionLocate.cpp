@@ -1,0 +1,59 @@
+// Finds the version resource of an image: the MS-DOS header leads to a PE or
+// NE header; the resource found must at least hold the header of a block.
+#include <cstring>
+
+#include "platform/posix/VersionImage.h"
+
+namespace posix {
+namespace version {
+
+bool MemorySource::Read(uint64_t offset, void* out, size_t n) const {
+    if (offset > m_size || n > m_size - offset) return false;
+    if (n) std::memcpy(out, m_data + offset, n);
+    return true;
+}
+
+namespace {
+
+// The block's root must announce a length that covers its own header.
+bool RootLooksValid(const ByteSource& image, const ResourceLocation& where) {
+    uint8_t head[6];
+    if (where.available < sizeof head || !image.Read(where.offset, head, sizeof head)) return false;
+    const size_t header = IsBlock16(head) ? 4 : 6;
+    return Get16(head) > header;
+}
+
+}  // namespace
+
+bool FindVersionResource(const ByteSource& image, ResourceLocation* where, DWORD* error) {
+    *error = ERROR_RESOURCE_DATA_NOT_FOUND;
+    uint8_t dos[64];
+    if (!image.Read(0, dos, sizeof dos) || dos[0] != 'M' || dos[1] != 'Z') return false;
+    const uint32_t next = Get32(dos + 0x3C);
+    uint8_t magic[2];
+    if (!image.Read(next, magic, sizeof magic)) return false;
+    bool found = false;
+    if (magic[0] == 'P' && magic[1] == 'E')
+        found = FindPeResource(image, next, where);
+    else if (magic[0] == 'N' && magic[1] == 'E')
+        found = FindNeResource(image, next, where);
+    if (!found || !RootLooksValid(image, *where)) return false;
+    *error = ERROR_SUCCESS;
+    return true;
+}
+
+DWORD InfoSize(const ResourceLocation& where) {
+    const uint64_t size = where.size;
+    uint64_t answer;
+    if (where.kind == ImageKind::kPe) {
+        answer = size * 2 + 4;
+    } else {
+        // Windows answers (size - sizeof(VS_FIXEDFILEINFO)) * 4 for NE files.
+        answer = size > 52 ? (size - 52) * 4 : 0;
+    }
+    if (answer < size + 1) answer = size + 1;
+    return static_cast<DWORD>(answer);
+}
+
+}  // namespace version
+}  // namespace posix
