@@ -8,21 +8,9 @@
 #include "debuglog/LogState.h"
 
 using debuglog::Shared;
+using debuglog::SharedLock;
 
 namespace {
-
-// Holds the shared lock for one scope (creating it first if a Close that
-// closed the log file destroyed it).
-class SharedLockGuard {
-public:
-    SharedLockGuard() {
-        debuglog::CreateSharedLock();
-        EnterCriticalSection(&Shared().lock);
-    }
-    ~SharedLockGuard() { LeaveCriticalSection(&Shared().lock); }
-    SharedLockGuard(const SharedLockGuard&) = delete;
-    SharedLockGuard& operator=(const SharedLockGuard&) = delete;
-};
 
 bool EndsInNewline(const char* text) {
     size_t length = std::strlen(text);
@@ -47,7 +35,7 @@ int CDebugFile::Open(const char* name, int rewrite, int reserved) {
     debuglog::LogState& log = Shared();
     if (log.stateCode.load() != debuglog::kNoError) return 0;
     {
-        SharedLockGuard guard;
+        SharedLock guard;
         if (!m_fallback) ++log.NumOfInstance;
     }
     if (!log.enabled.load()) return 1;
@@ -57,21 +45,19 @@ int CDebugFile::Open(const char* name, int rewrite, int reserved) {
 int CDebugFile::Close(const char* note) {
     debuglog::LogState& log = Shared();
     if (log.NumOfInstance.load() == 0) return 0;
-    bool last;
-    {
-        SharedLockGuard guard;
-        // Counted down under the lock, so two closing threads cannot take the
-        // count below zero.
-        if (log.NumOfInstance.load() == 0) return 0;
-        last = --log.NumOfInstance == 0;
-        if (log.fileHandle == INVALID_HANDLE_VALUE) return 0;
-    }
+    // Counting down, the test for the open file and the closing run under one
+    // hold of the lock, so no other thread can attach to a file that is about
+    // to be closed, or take the count below zero.
+    SharedLock guard;
+    if (log.NumOfInstance.load() == 0) return 0;
+    bool last = --log.NumOfInstance == 0;
+    if (log.fileHandle == INVALID_HANDLE_VALUE) return 0;
     if (!last) return 1;
     return CloseLogFile(note);
 }
 
 int CDebugFile::IsOpen() {
-    SharedLockGuard guard;
+    SharedLock guard;
     return Shared().fileHandle != INVALID_HANDLE_VALUE ? 1 : 0;
 }
 
@@ -97,7 +83,7 @@ int CDebugFile::GetErrorText(char* buffer) {
 
 void CDebugFile::TraceBody(const char* format, va_list args, bool lineEnd, bool ensureNewline,
                            const char* nullFile, const char* nullDebug) {
-    SharedLockGuard guard;
+    SharedLock guard;
     if (format && *format) {
         m_output.Format(format, args);
         if (m_output.text) {

@@ -68,7 +68,8 @@ public:
     virtual int SetMaxLines(int count);
 
     // The one place where bytes reach the log file. 0 while the file is not
-    // open, for a null text, or when the write fails.
+    // open, for a null text, or when the write fails. It takes the shared
+    // lock (recursive) for its counters and the file handle.
     int WriteRaw(const char* text, int prefixed);
 
     // Bytes to allocate for formatting `format` with `args` in the file-only
@@ -90,9 +91,16 @@ private:
     // The common body of TraceLevel, Trace, TraceLine and TraceLineLevel.
     void TraceBody(const char* format, va_list args, bool lineEnd, bool ensureNewline,
                    const char* nullFile, const char* nullDebug);
-    // The file steps of Open and Close (the log file sink).
+    // The file steps of Open and Close (the log file sink); both run under
+    // the shared lock.
     int OpenLogFile(const char* name, int rewrite, int reserved);
     int CloseLogFile(const char* note);
+    // "LogFile from: ", the executable's path and "\r\n".
     void WriteHeaderLine();
-    int WriteFormatted(const char* format, va_list args, bool lineEnd);
+    // Closes the log after maxWrites writes and re-creates it empty, without
+    // counting this instance again.
+    void RotateLogFile();
+    // The body of the file-only writes: `nullText` is written for a null
+    // format; lineEnd makes sure the text ends in a line end.
+    int WriteFormatted(const char* format, va_list args, bool lineEnd, const char* nullText);
 };

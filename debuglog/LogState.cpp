@@ -4,8 +4,9 @@
 
 namespace debuglog {
 namespace {
-// Guards the creation and destruction of the shared lock itself.
+// Guards the creation of the shared lock itself.
 std::mutex g_lockLifecycle;
+bool g_lockMade = false;
 }  // namespace
 
 LogState& Shared() {
@@ -18,7 +19,10 @@ void CreateSharedLock() {
     if (log.lockReady.load(std::memory_order_acquire)) return;
     std::lock_guard<std::mutex> guard(g_lockLifecycle);
     if (!log.lockReady.load(std::memory_order_relaxed)) {
-        InitializeCriticalSection(&log.lock);
+        if (!g_lockMade) {
+            InitializeCriticalSection(&log.lock);
+            g_lockMade = true;
+        }
         log.lockReady.store(1, std::memory_order_release);
     }
 }
@@ -26,10 +30,7 @@ void CreateSharedLock() {
 void DestroySharedLock() {
     LogState& log = Shared();
     std::lock_guard<std::mutex> guard(g_lockLifecycle);
-    if (log.lockReady.load(std::memory_order_relaxed)) {
-        log.lockReady.store(0, std::memory_order_release);
-        DeleteCriticalSection(&log.lock);
-    }
+    log.lockReady.store(0, std::memory_order_release);
 }
 
 }  // namespace debuglog

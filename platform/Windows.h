@@ -20,4 +20,5 @@
 #include "platform/posix/WinMemory.h"
 #include "platform/posix/WinSystem.h"
 #include "platform/posix/WinVersion.h"
+#include "platform/posix/WinWrite.h"
 #endif

@@ -6,7 +6,7 @@ packages=(
     g++ cmake make googletest libgtest-dev libbenchmark-dev    # native build, tests, benchmarks
     clang libclang-rt-14-dev                                   # libFuzzer targets
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64  # Windows builds
-    wine64 xvfb xdotool imagemagick                            # the Windows exe end to end
+    wine wine64 fonts-wine xvfb xdotool imagemagick            # the Windows exe end to end
     python3 python3-pefile                                     # version-resource conformance
 )
 missing=()

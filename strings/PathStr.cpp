@@ -66,11 +66,18 @@ char* CPathStr::AddPath(const char* part) {
         Add(part);
         return m_buffer;
     }
-    // The part may lie inside the own buffer, which AddBackslash can replace:
-    // take a copy first.
-    CStr copy(part, 0);
+    // A part inside the own buffer would be freed when AddBackslash replaces
+    // the buffer: copy it first.
+    char* copy = nullptr;
+    if (m_buffer && part >= m_buffer && part < m_buffer + m_size) {
+        size_t length = std::strlen(part);
+        copy = static_cast<char*>(std::malloc(length + 1));
+        if (!copy) return m_buffer;
+        std::memcpy(copy, part, length + 1);
+    }
     AddBackslash();
-    Add(copy.GetBuffer());
+    Add(copy ? copy : part);
+    std::free(copy);
     return m_buffer;
 }
 

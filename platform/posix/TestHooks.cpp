@@ -1,5 +1,6 @@
 #include "platform/posix/TestHooks.h"
 
+#include <atomic>
 #include <map>
 #include <mutex>
 
@@ -16,6 +17,9 @@ struct Forced {
 std::mutex g_lock;
 std::map<std::string, Forced> g_forced;
 std::vector<std::string> g_moves;
+std::atomic<unsigned> g_flushes{0};
+std::atomic<bool> g_tickFixed{false};
+std::atomic<DWORD> g_fixedTicks{0};
 
 }  // namespace
 
@@ -53,6 +57,31 @@ bool IsForced(const char* function, BOOL* result) {
 void RecordForcedMove(const char* source) {
     std::lock_guard<std::mutex> guard(g_lock);
     g_moves.push_back(source ? source : "");
+}
+
+unsigned FlushCount() {
+    return g_flushes.load();
+}
+void ResetFlushCount() {
+    g_flushes.store(0);
+}
+void RecordFlush() {
+    g_flushes.fetch_add(1);
+}
+
+void SetTickCountForTest(DWORD ticks) {
+    g_fixedTicks.store(ticks);
+    g_tickFixed.store(true);
+}
+
+void ClearTickCountForTest() {
+    g_tickFixed.store(false);
+}
+
+bool FixedTickCount(DWORD* ticks) {
+    if (!g_tickFixed.load()) return false;
+    *ticks = g_fixedTicks.load();
+    return true;
 }
 
 }  // namespace posix

@@ -25,4 +25,15 @@ std::vector<std::string> ForcedMoves();
 bool IsForced(const char* function, BOOL* result);
 void RecordForcedMove(const char* source);
 
+// Successful FlushFileBuffers calls since the start or the last reset.
+unsigned FlushCount();
+void ResetFlushCount();
+void RecordFlush();
+
+// From now on GetTickCount answers `ticks`; Clear returns to the real clock.
+void SetTickCountForTest(DWORD ticks);
+void ClearTickCountForTest();
+// For the layer itself: true with *ticks set while a tick count is fixed.
+bool FixedTickCount(DWORD* ticks);
+
 }  // namespace posix

@@ -1,0 +1,227 @@
+// Writing and positioning open files, the executable's path, the tick count
+// and the local time.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "platform/posix/PosixFiles.h"
+#include "platform/posix/PosixPaths.h"
+#include "platform/posix/TestHooks.h"
+#include "platform/posix/WinFiles.h"
+#include "platform/posix/WinWrite.h"
+
+namespace {
+
+// The one module this layer knows: the executable.
+char g_mainModule;
+
+HMODULE MainModule() {
+    return reinterpret_cast<HMODULE>(&g_mainModule);
+}
+
+BOOL Fail(DWORD error) {
+    SetLastError(error);
+    return FALSE;
+}
+
+// The host path of the running executable, empty when it cannot be read.
+std::string ExecutableHostPath() {
+    std::string path(256, '\0');
+    for (;;) {
+        ssize_t n = readlink("/proc/self/exe", &path[0], path.size());
+        if (n < 0) return std::string();
+        if (static_cast<size_t>(n) < path.size()) {
+            path.resize(static_cast<size_t>(n));
+            return path;
+        }
+        if (path.size() >= 65536) return std::string();
+        path.resize(path.size() * 2);
+    }
+}
+
+std::string CanonicalDriveRoot() {
+    std::string root = posix::DriveRoot();
+    char* real = realpath(root.c_str(), nullptr);
+    if (real) {
+        root = real;
+        std::free(real);
+    }
+    return root;
+}
+
+// A host path in Windows form: under the drive root it becomes C:\..., any
+// other path Z:\... (Z: is the host's root).
+std::string WindowsFormOf(const std::string& host) {
+    std::string root = CanonicalDriveRoot();
+    std::string win;
+    if (root == "/") {
+        win = "C:" + host;
+    } else if (host.size() > root.size() && host.compare(0, root.size(), root) == 0 &&
+               host[root.size()] == '/') {
+        win = "C:" + host.substr(root.size());
+    } else {
+        win = "Z:" + host;
+    }
+    for (char& ch : win)
+        if (ch == '/') ch = '\\';
+    return posix::HostNameToAnsi(win);
+}
+
+}  // namespace
+
+BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPVOID) {
+    if (written) *written = 0;
+    BOOL forced;
+    if (posix::IsForced("WriteFile", &forced)) {
+        if (forced && written) *written = toWrite;
+        return forced;
+    }
+    int fd = posix::HandleDescriptor(file);
+    if (fd < 0) return FALSE;
+    if (toWrite > 0 && !buffer) return Fail(ERROR_INVALID_PARAMETER);
+    const char* bytes = static_cast<const char*>(buffer);
+    DWORD done = 0;
+    while (done < toWrite) {
+        ssize_t n = ::write(fd, bytes + done, toWrite - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            posix::SetLastErrorFromErrno(errno);
+            if (written) *written = done;
+            return FALSE;
+        }
+        if (n == 0) {
+            if (written) *written = done;
+            return Fail(ERROR_DISK_FULL);
+        }
+        done += static_cast<DWORD>(n);
+    }
+    if (written) *written = done;
+    return TRUE;
+}
+
+DWORD GetFileSize(HANDLE file, LPDWORD high) {
+    uint64_t size = 0;
+    if (!posix::HandleSize(file, &size)) return INVALID_FILE_SIZE;
+    if (high) *high = static_cast<DWORD>(size >> 32);
+    SetLastError(NO_ERROR);
+    return static_cast<DWORD>(size & 0xFFFFFFFFu);
+}
+
+DWORD SetFilePointer(HANDLE file, LONG distance, PLONG high, DWORD method) {
+    int fd = posix::HandleDescriptor(file);
+    if (fd < 0) return INVALID_SET_FILE_POINTER;
+    int whence;
+    switch (method) {
+        case FILE_BEGIN:
+            whence = SEEK_SET;
+            break;
+        case FILE_CURRENT:
+            whence = SEEK_CUR;
+            break;
+        case FILE_END:
+            whence = SEEK_END;
+            break;
+        default:
+            Fail(ERROR_INVALID_PARAMETER);
+            return INVALID_SET_FILE_POINTER;
+    }
+    // Without a high part the distance is a signed 32-bit move.
+    int64_t move =
+        high ? static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(*high)) << 32) |
+                                    static_cast<uint32_t>(distance))
+             : static_cast<int64_t>(distance);
+    off_t position = lseek(fd, static_cast<off_t>(move), whence);
+    if (position < 0) {
+        if (errno == EINVAL)
+            Fail(ERROR_NEGATIVE_SEEK);
+        else
+            posix::SetLastErrorFromErrno(errno);
+        return INVALID_SET_FILE_POINTER;
+    }
+    uint64_t now = static_cast<uint64_t>(position);
+    if (high) *high = static_cast<LONG>(static_cast<uint32_t>(now >> 32));
+    SetLastError(NO_ERROR);
+    return static_cast<DWORD>(now & 0xFFFFFFFFu);
+}
+
+BOOL FlushFileBuffers(HANDLE file) {
+    BOOL forced;
+    if (posix::IsForced("FlushFileBuffers", &forced)) {
+        if (forced) posix::RecordFlush();
+        return forced;
+    }
+    int fd = posix::HandleDescriptor(file);
+    if (fd < 0) return FALSE;
+    if (fsync(fd) != 0) {
+        posix::SetLastErrorFromErrno(errno);
+        return FALSE;
+    }
+    posix::RecordFlush();
+    return TRUE;
+}
+
+HMODULE GetModuleHandleA(LPCSTR name) {
+    if (!name) return MainModule();
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+}
+
+DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {
+    if (module && module != MainModule()) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return 0;
+    }
+    std::string host = ExecutableHostPath();
+    if (host.empty()) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return 0;
+    }
+    if (!buffer || size == 0) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    std::string win = WindowsFormOf(host);
+    if (win.size() >= size) {
+        std::memcpy(buffer, win.data(), size - 1);
+        buffer[size - 1] = '\0';
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return size;
+    }
+    std::memcpy(buffer, win.c_str(), win.size() + 1);
+    SetLastError(NO_ERROR);
+    return static_cast<DWORD>(win.size());
+}
+
+DWORD GetTickCount() {
+    DWORD fixed;
+    if (posix::FixedTickCount(&fixed)) return fixed;
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    uint64_t ms =
+        static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+    return static_cast<DWORD>(ms);
+}
+
+void GetLocalTime(LPSYSTEMTIME time) {
+    if (!time) return;
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    time_t seconds = now.tv_sec;
+    struct tm local;
+    std::memset(&local, 0, sizeof local);
+    localtime_r(&seconds, &local);
+    time->wYear = static_cast<WORD>(local.tm_year + 1900);
+    time->wMonth = static_cast<WORD>(local.tm_mon + 1);
+    time->wDayOfWeek = static_cast<WORD>(local.tm_wday);
+    time->wDay = static_cast<WORD>(local.tm_mday);
+    time->wHour = static_cast<WORD>(local.tm_hour);
+    time->wMinute = static_cast<WORD>(local.tm_min);
+    time->wSecond = static_cast<WORD>(local.tm_sec);
+    time->wMilliseconds = static_cast<WORD>(now.tv_nsec / 1000000);
+}
