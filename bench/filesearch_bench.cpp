@@ -37,7 +37,7 @@ long long g_searchHits = -1;
 bool g_countWrong = false;
 
 class CountingSearch : public CFileSearch {
-  public:
+public:
     using CFileSearch::CFileSearch;
     int HitCount() const { return m_hitCount; }
 };
@@ -120,7 +120,7 @@ BENCHMARK(BM_GrepCountF)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetiti
 
 // Keeps the median wall time of each benchmark next to the usual output.
 class MedianReporter : public benchmark::ConsoleReporter {
-  public:
+public:
     // Colours only on a terminal.
     MedianReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {}
     void ReportRuns(const std::vector<Run>& runs) override {

@@ -52,7 +52,7 @@ std::string Expected(const unsigned char* data, long size, long h, long length) 
 }
 
 class FuzzScan : public CFileSearch {
-  public:
+public:
     FuzzScan() : CFileSearch("C:\\fuzz") {}
 
     void Run(const std::string& text, const unsigned char* data, size_t size) {
@@ -83,7 +83,7 @@ class FuzzScan : public CFileSearch {
         return 1;
     }
 
-  private:
+private:
     // The next position at or after m_next where the string lies, or m_size.
     size_t NextHit() const {
         for (size_t i = m_next; i + m_text.size() <= m_size; ++i)
@@ -96,7 +96,7 @@ class FuzzScan : public CFileSearch {
     std::string m_text;
     size_t m_next = 0;
 
-  public:
+public:
     int m_reported = 0;
 };
 

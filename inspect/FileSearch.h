@@ -12,7 +12,7 @@
 #include "strings/Str.h"
 
 class CFileSearch {
-  public:
+public:
     explicit CFileSearch(const char* fileName);
     virtual ~CFileSearch();
 
@@ -39,7 +39,7 @@ class CFileSearch {
     static constexpr unsigned kBlockSize = 50000;
     static constexpr unsigned kBufferSize = 51000;
 
-  protected:
+protected:
     CDebugFile* m_log;
     CStr m_fileName;
     CStr m_searchString;
@@ -47,7 +47,7 @@ class CFileSearch {
     int m_hitCount;
     char* m_versionBlock;
 
-  private:
+private:
     // The version lines of Describe, from the block in m_versionBlock: 1 when
     // it has fixed information and a translation table.
     int DescribeVersion();

@@ -28,7 +28,7 @@ struct HitContext {
 // next zero byte and closers it has found, so that the hits of a block, asked
 // for in increasing order, cost time linear in the block's size.
 class ContextLocator {
-  public:
+public:
     ContextLocator(const char* data, size_t size);
 
     // The context of the hit of `length` bytes at `hit` (hit + length <= size).
@@ -38,7 +38,7 @@ class ContextLocator {
     // cleaned where the context says.
     void Copy(const HitContext& context, char* out) const;
 
-  private:
+private:
     // A remembered answer of "first ch at or after `from`" (size when none).
     struct Next {
         size_t from;

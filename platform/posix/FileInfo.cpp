@@ -1,4 +1,4 @@
-// GetFileTime, FileTimeToLocalFileTime and FileTimeToSystemTime; GetFileSize.
+// GetFileTime, FileTimeToLocalFileTime and FileTimeToSystemTime.
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -129,14 +129,4 @@ BOOL FileTimeToSystemTime(const FILETIME* fileTime, LPSYSTEMTIME systemTime) {
     systemTime->wSecond = static_cast<WORD>(rest % 60);
     systemTime->wMilliseconds = static_cast<WORD>(ticks / 10000 % 1000);
     return TRUE;
-}
-
-// GetFileSize also comes with the file-writing part of the layer (WinWrite.h);
-// this one serves until both meet, and one of them goes then.
-DWORD GetFileSize(HANDLE file, LPDWORD high) {
-    uint64_t size = 0;
-    if (!posix::HandleSize(file, &size)) return INVALID_FILE_SIZE;
-    if (high) *high = static_cast<DWORD>(size >> 32);
-    SetLastError(NO_ERROR);
-    return static_cast<DWORD>(size & 0xFFFFFFFFu);
 }

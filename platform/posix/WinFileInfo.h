@@ -17,12 +17,3 @@ BOOL FileTimeToLocalFileTime(const FILETIME* fileTime, LPFILETIME localTime);
 // Calendar fields of a file time; FALSE with ERROR_INVALID_PARAMETER for a
 // time with the top bit set.
 BOOL FileTimeToSystemTime(const FILETIME* fileTime, LPSYSTEMTIME systemTime);
-
-#ifndef INVALID_FILE_SIZE
-#define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFF)
-#endif
-
-// Low 32 bits of the size of an open file; the high ones go to *high when it
-// is given. INVALID_FILE_SIZE with the last error set on failure (NO_ERROR on
-// success, since a size may have all low bits set).
-DWORD GetFileSize(HANDLE file, LPDWORD high);

@@ -44,7 +44,7 @@ TEST_F(SearchTest, EveryHitNearABlockBoundaryCountsOnce) {
 
 // Records what the search hands to the scan and the report.
 class RecordingSearch : public CFileSearch {
-  public:
+public:
     using CFileSearch::CFileSearch;
 
     int ScanBlock(char* block, unsigned length, int report) override {
@@ -105,7 +105,7 @@ TEST_F(SearchTest, ADerivedClassReplacesTheReportAndTheScan) {
 
 // Calls the scan on blocks of its own.
 class DirectScan : public CFileSearch {
-  public:
+public:
     DirectScan() : CFileSearch("C:\\unused") {}
     int Scan(const std::string& text, std::vector<char>& block) {
         m_searchString.Set(text.c_str(), 0);

@@ -20,7 +20,7 @@ using Lines = std::vector<std::string>;
 
 // Sets the time zone for one test and restores it afterwards.
 class TimeZone {
-  public:
+public:
     explicit TimeZone(const char* zone) {
         const char* old = std::getenv("TZ");
         m_had = old != nullptr;
@@ -36,13 +36,13 @@ class TimeZone {
         tzset();
     }
 
-  private:
+private:
     bool m_had = false;
     std::string m_old;
 };
 
 class DescribeTest : public SearchTest {
-  protected:
+protected:
     // Writes C:\data\<name>, last written at 2006-02-01 09:05:07 UTC.
     std::string PutDated(const std::vector<uint8_t>& bytes, const std::string& name = "lib.dll") {
         std::string path = Put(std::string(bytes.begin(), bytes.end()), name);

@@ -43,7 +43,7 @@ TEST_F(SearchTest, TheMakerNamesAreSearchedInOrderUntilOneIsFound) {
 }
 
 class ContentCleanup : public SearchTest {
-  protected:
+protected:
     void SetUp() override {
         drive.MakeDirs("windows/system32");
         drive.MakeDirs("windows/system");

@@ -14,7 +14,7 @@
 namespace inspect_test {
 
 class SearchTest : public ::testing::Test {
-  protected:
+protected:
     void TearDown() override { posix::ClearForced(); }
 
     // Writes C:\data\<name> and returns its Windows path.
