@@ -36,7 +36,7 @@ def parse_args():
     parser.add_argument("--work", default=os.path.join(REPO, "build", "e2e"),
                         help="folder for the prefix, the built helpers and the logs")
     parser.add_argument("--content-stage", choices=["auto", "yes", "no"],
-                        default=os.environ.get("PURGELIB_E2E_CONTENT_STAGE", "auto") or "auto",
+                        default=os.environ.get("PURGELIB_E2E_CONTENT_STAGE", "yes") or "yes",
                         help="whether the exe searches library bytes for the maker names: "
                         "yes/no makes that scenario strict, auto reports what it saw")
     parser.add_argument("--only", nargs="*", help="run only these scenarios")
