@@ -51,6 +51,26 @@ size_t DecodeUtf8(const unsigned char* s, size_t n, unsigned* cp) {
     return len;
 }
 
+// Hands the UTF-8 bytes of one code point (at most U+10FFFF) to put.
+template <typename Put>
+void EncodeUtf8(unsigned cp, Put put) {
+    if (cp < 0x80) {
+        put(static_cast<unsigned char>(cp));
+    } else if (cp < 0x800) {
+        put(static_cast<unsigned char>(0xC0 | (cp >> 6)));
+        put(static_cast<unsigned char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        put(static_cast<unsigned char>(0xE0 | (cp >> 12)));
+        put(static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F)));
+        put(static_cast<unsigned char>(0x80 | (cp & 0x3F)));
+    } else {
+        put(static_cast<unsigned char>(0xF0 | (cp >> 18)));
+        put(static_cast<unsigned char>(0x80 | ((cp >> 12) & 0x3F)));
+        put(static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F)));
+        put(static_cast<unsigned char>(0x80 | (cp & 0x3F)));
+    }
+}
+
 // Stores one UTF-16 unit in out when there is room; always counts it.
 struct WideSink {
     LPWSTR out;
@@ -171,21 +191,7 @@ int WideCharToMultiByte(UINT codePage, DWORD, LPCWSTR wide, int wideLength, LPST
             } else if (cp >= 0xD800 && cp <= 0xDFFF) {
                 cp = 0xFFFD;  // a lone surrogate
             }
-            if (cp < 0x80) {
-                sink.Put(static_cast<unsigned char>(cp));
-            } else if (cp < 0x800) {
-                sink.Put(static_cast<unsigned char>(0xC0 | (cp >> 6)));
-                sink.Put(static_cast<unsigned char>(0x80 | (cp & 0x3F)));
-            } else if (cp < 0x10000) {
-                sink.Put(static_cast<unsigned char>(0xE0 | (cp >> 12)));
-                sink.Put(static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F)));
-                sink.Put(static_cast<unsigned char>(0x80 | (cp & 0x3F)));
-            } else {
-                sink.Put(static_cast<unsigned char>(0xF0 | (cp >> 18)));
-                sink.Put(static_cast<unsigned char>(0x80 | ((cp >> 12) & 0x3F)));
-                sink.Put(static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F)));
-                sink.Put(static_cast<unsigned char>(0x80 | (cp & 0x3F)));
-            }
+            EncodeUtf8(cp, [&sink](unsigned char b) { sink.Put(b); });
         }
     } else {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -204,17 +210,8 @@ std::string AnsiToUtf8Text(const char* text, size_t length) {
     std::string out;
     out.reserve(length);
     for (size_t i = 0; i < length; ++i) {
-        unsigned cp = AnsiToUnicode(static_cast<unsigned char>(text[i]));
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
+        EncodeUtf8(AnsiToUnicode(static_cast<unsigned char>(text[i])),
+                   [&out](unsigned char b) { out += static_cast<char>(b); });
     }
     return out;
 }
