@@ -3,7 +3,6 @@
 #include "app/Cleanup.h"
 
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <string>
@@ -111,10 +110,8 @@ TEST_F(CleanupRun, WhenSchedulingFailsTooTheLaterLibrariesAreNotExamined) {
     Put("windows/system32/CAPI2032.DLL", "QZM GmbH");
     Put("windows/system/capi20.dll", "QZM GmbH");
     posix::ForceFailure("DeleteFileA", ERROR_ACCESS_DENIED);  // scheduling fails on its own here
-    debuglog::Shared().traceThreshold = 1;
-    support::DebugCapture traces;
+    support::DebugCapture traces(1);  // level-1 traces show what was examined
     support::ShownMessage shown = Run();
-    debuglog::Shared().traceThreshold = debuglog::kTraceThreshold;
     EXPECT_EQ(shown.text, kFailure);
     EXPECT_EQ(RemoveLibrary("C:\\windows\\system32\\CAPI2032.DLL"), 0);
     for (const std::string& line : traces.Lines())

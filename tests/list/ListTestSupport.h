@@ -15,7 +15,7 @@ namespace listtest {
 
 // An element with a number; its destructor counts into `deaths`.
 class Tracked : public CComparable {
-  public:
+public:
     explicit Tracked(int value, std::atomic<int>* deaths = nullptr)
         : value(value), deaths(deaths) {}
     ~Tracked() override {
@@ -35,7 +35,7 @@ class Tracked : public CComparable {
 
 // A list that lets the tests look at what the interface keeps inside.
 class ProbeList : public CList {
-  public:
+public:
     CListNode* Cursor() const { return m_cursor; }
     int ErrorDetail() const { return m_errorDetail; }
     void Lock() { EnterCriticalSection(&m_lock); }
@@ -76,11 +76,8 @@ inline int ValueOf(const CListNode* node) {
 
 // While alive, level-1 traces pass and the debugger channel is captured.
 class TraceCapture {
-  public:
-    TraceCapture() : m_threshold(debuglog::Shared().traceThreshold) {
-        debuglog::Shared().traceThreshold = 1;
-    }
-    ~TraceCapture() { debuglog::Shared().traceThreshold = m_threshold; }
+public:
+    TraceCapture() : m_capture(1) {}
     TraceCapture(const TraceCapture&) = delete;
     TraceCapture& operator=(const TraceCapture&) = delete;
 
@@ -92,8 +89,7 @@ class TraceCapture {
         return lines;
     }
 
-  private:
-    int m_threshold;
+private:
     support::DebugCapture m_capture;
 };
 

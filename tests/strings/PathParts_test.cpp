@@ -7,7 +7,7 @@
 
 #include "strings/PathStr.h"
 #include "tests/strings/AllocationSize.h"
-#include "tests/strings/DebugCapture.h"
+#include "tests/support/TempDrive.h"
 
 namespace {
 
@@ -193,7 +193,7 @@ TEST(PathSplit, Table) {
 TEST(PathSplit, MissingOutputs) {
     CPathStr path("C:\\Tools\\run.exe -s", 255);
     {
-        DebugCapture capture(1);
+        support::DebugCapture capture(1);
         EXPECT_EQ(path.SplitPath(nullptr, nullptr, nullptr, nullptr), 1);
         EXPECT_EQ(capture.With("CPathStr::SplitPath(0x0,0x0,0x0,0x0)").size(), 1u);
     }

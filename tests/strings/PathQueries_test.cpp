@@ -9,14 +9,14 @@
 #include "platform/Windows.h"
 #include "platform/posix/PosixPaths.h"
 #include "strings/PathStr.h"
-#include "tests/strings/DebugCapture.h"
+#include "tests/support/TempDrive.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 class PathQueries : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         char pattern[] = "/tmp/purgelib-paths-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
@@ -47,7 +47,7 @@ class PathQueries : public ::testing::Test {
 
 TEST_F(PathQueries, DoesDirExistRestoresTheCurrentDirectory) {
     ASSERT_TRUE(SetCurrentDirectoryA("C:\\windows"));
-    DebugCapture capture(1);
+    support::DebugCapture capture(1);
 
     CPathStr dir("c:\\WINDOWS\\System32", 255);
     EXPECT_EQ(dir.DoesDirExist(), 1);
@@ -160,7 +160,7 @@ TEST_F(PathQueries, SearchPatternLongerThanThePathLimitIsAnsweredSafely) {
 }
 
 TEST_F(PathQueries, IsNotEmptyDirTraces) {
-    DebugCapture capture(1);
+    support::DebugCapture capture(1);
     CPathStr path("C:\\files", 255);
     path.IsNotEmptyDir();
     EXPECT_EQ(capture.With("CPathStr::IsNotEmptyDir").size(), 1u);

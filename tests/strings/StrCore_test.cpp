@@ -19,13 +19,6 @@ struct Exposed : Base {
     int Detail() const { return this->m_errorDetail; }
 };
 
-// Lowers the trace threshold for one scope, so level-1 traces become visible.
-struct VisibleTraces {
-    VisibleTraces() { debuglog::Shared().traceThreshold = 1; }
-    ~VisibleTraces() { debuglog::Shared().traceThreshold = debuglog::kTraceThreshold; }
-    support::DebugCapture capture;
-};
-
 TEST(StrSizes, ConstructionAndSet) {
     CStr none(nullptr, 255);
     ASSERT_NE(none.GetBuffer(), nullptr);
@@ -151,14 +144,14 @@ TEST(StrSearch, FindAndIsEqual) {
 }
 
 TEST(StrSearch, FindTracesItsRefusal) {
-    VisibleTraces traces;
+    support::DebugCapture capture(1);  // level-1 traces too
     CStr s("x", 255);
-    traces.capture.Clear();
+    capture.Clear();
     s.Find(nullptr, "x", 1);
     s.Find("text", "ex", 1);
-    EXPECT_EQ(traces.capture.Lines(),
-              (std::vector<std::string>{"CStr::Find mit fehlerhafter Parameter\xFC" "bergabe",
-                                        "CStr::Find von ex"}));
+    EXPECT_EQ(capture.Lines(), (std::vector<std::string>{"CStr::Find mit fehlerhafter Parameter\xFC"
+                                                         "bergabe",
+                                                         "CStr::Find von ex"}));
 }
 
 TEST(StrCompare, ByLengthAndByText) {
@@ -279,7 +272,8 @@ TEST_F(PathFiles, DoesFileExistAnswersAndKeepsItsErrorPair) {
 }
 
 TEST_F(PathFiles, FileHeldExclusivelyElsewhereIsPresent) {
-    support::HeldFile holder("C:\\windows\\system32\\capi2032.dll", GENERIC_READ | GENERIC_WRITE, 0);
+    support::HeldFile holder("C:\\windows\\system32\\capi2032.dll", GENERIC_READ | GENERIC_WRITE,
+                             0);
     ASSERT_TRUE(holder.Holding());
     EXPECT_EQ(CPathStr("C:\\windows\\system32\\capi2032.dll", 255).DoesFileExist(OPEN_EXISTING), 1);
 }
@@ -288,17 +282,18 @@ TEST_F(PathFiles, TheTestNeverCreatesOrEmptiesAFile) {
     for (int mode : {CREATE_NEW, CREATE_ALWAYS, OPEN_ALWAYS, TRUNCATE_EXISTING}) {
         EXPECT_EQ(CPathStr("C:\\windows\\new.dll", 255).DoesFileExist(mode), 0) << mode;
         EXPECT_FALSE(drive.Exists("windows/new.dll")) << mode;
-        EXPECT_EQ(CPathStr("C:\\windows\\system32\\capi2032.dll", 255).DoesFileExist(mode), 1) << mode;
+        EXPECT_EQ(CPathStr("C:\\windows\\system32\\capi2032.dll", 255).DoesFileExist(mode), 1)
+            << mode;
         EXPECT_EQ(drive.ReadFile("windows/system32/capi2032.dll"), "content") << mode;
     }
 }
 
 TEST_F(PathFiles, DoesFileExistTracesTheOwnText) {
-    VisibleTraces traces;
+    support::DebugCapture capture(1);  // level-1 traces too
     CPathStr folder("C:\\windows", 255);
-    traces.capture.Clear();
+    capture.Clear();
     folder.DoesFileExist("system32\\capi2032.dll", OPEN_EXISTING);
-    std::vector<std::string> lines = traces.capture.Lines();
+    std::vector<std::string> lines = capture.Lines();
     // The probe's own construction and destruction traces surround the answer.
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines[lines.size() - 2], "DoesFileExist (Mode=3)'C:\\windows'? Ja");

@@ -6,7 +6,7 @@
 
 #include "strings/Str.h"
 #include "tests/strings/AllocationSize.h"
-#include "tests/strings/DebugCapture.h"
+#include "tests/support/TempDrive.h"
 
 namespace {
 
@@ -211,7 +211,7 @@ TEST(StrNumbers, ResultsAndMessages) {
     for (const NumberCase& c : cases) {
         SCOPED_TRACE(c.text);
         CStr s(c.text, 255);
-        DebugCapture capture(1);  // let level-1 traces through
+        support::DebugCapture capture(1);  // let level-1 traces through
         EXPECT_EQ(c.hex ? s.IsHexNum() : s.IsNum(), c.result);
         std::vector<std::string> messages = capture.With("[Client]");
         if (!c.message) {
@@ -229,7 +229,7 @@ TEST(StrNumbers, ResultsAndMessages) {
 
 TEST(StrNumbers, MessagesAreLevelOneAndDroppedUnderTheThreshold) {
     CStr s("12a", 255);
-    DebugCapture capture;  // the default threshold 20
+    support::DebugCapture capture;  // the default threshold 20
     EXPECT_EQ(s.IsNum(), 0);
     EXPECT_EQ(s.IsHexNum(), 1);  // "12a" is hexadecimal
     CStr t("-1", 255);

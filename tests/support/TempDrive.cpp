@@ -11,6 +11,7 @@
 #include <mutex>
 #include <sstream>
 
+#include "debuglog/LogState.h"
 #include "platform/posix/PosixPaths.h"
 #include "platform/posix/Sinks.h"
 
@@ -49,7 +50,9 @@ TempDrive::~TempDrive() {
     std::filesystem::remove_all(m_root, ignored);
 }
 
-std::string TempDrive::Host(const std::string& relative) const { return m_root + "/" + relative; }
+std::string TempDrive::Host(const std::string& relative) const {
+    return m_root + "/" + relative;
+}
 
 void TempDrive::MakeDirs(const std::string& relative) const {
     std::filesystem::create_directories(Host(relative));
@@ -62,7 +65,8 @@ void TempDrive::WriteFile(const std::string& relative, const std::string& bytes)
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-void TempDrive::WriteFile(const std::string& relative, const std::vector<unsigned char>& bytes) const {
+void TempDrive::WriteFile(const std::string& relative,
+                          const std::vector<unsigned char>& bytes) const {
     WriteFile(relative, std::string(bytes.begin(), bytes.end()));
 }
 
@@ -78,12 +82,23 @@ std::string TempDrive::ReadFile(const std::string& relative) const {
     return out.str();
 }
 
-DebugCapture::DebugCapture() {
+DebugCapture::DebugCapture(int threshold) : m_savedThreshold(debuglog::Shared().traceThreshold) {
     Clear();
+    debuglog::Shared().traceThreshold = threshold;
     posix::SetDebugSink(CollectDebug, nullptr);
 }
 
-DebugCapture::~DebugCapture() { posix::SetDebugSink(nullptr, nullptr); }
+DebugCapture::~DebugCapture() {
+    posix::SetDebugSink(nullptr, nullptr);
+    debuglog::Shared().traceThreshold = m_savedThreshold;
+}
+
+std::vector<std::string> DebugCapture::With(const std::string& part) const {
+    std::vector<std::string> found;
+    for (const std::string& text : Texts())
+        if (text.find(part) != std::string::npos) found.push_back(text);
+    return found;
+}
 
 std::vector<std::string> DebugCapture::Texts() const {
     std::lock_guard<std::mutex> guard(g_captureLock);
@@ -115,7 +130,9 @@ MessageCapture::MessageCapture() {
     posix::SetMessageSink(CollectMessage, nullptr);
 }
 
-MessageCapture::~MessageCapture() { posix::SetMessageSink(nullptr, nullptr); }
+MessageCapture::~MessageCapture() {
+    posix::SetMessageSink(nullptr, nullptr);
+}
 
 std::vector<ShownMessage> MessageCapture::Messages() const {
     std::lock_guard<std::mutex> guard(g_captureLock);

@@ -28,10 +28,11 @@ private:
     std::string m_root;
 };
 
-// Collects every text sent to the debugger channel while it lives.
+// Collects every text sent to the debugger channel while it lives. A lower
+// threshold lets the library's level-1 traces through as well.
 class DebugCapture {
 public:
-    DebugCapture();
+    explicit DebugCapture(int threshold = 20);
     ~DebugCapture();
     DebugCapture(const DebugCapture&) = delete;
     DebugCapture& operator=(const DebugCapture&) = delete;
@@ -39,7 +40,12 @@ public:
     std::vector<std::string> Texts() const;
     // The texts without the "[QZMPurgeLib,0x<tid>] " prefix and one final "\n".
     std::vector<std::string> Lines() const;
+    // The texts that contain `part`.
+    std::vector<std::string> With(const std::string& part) const;
     void Clear();
+
+private:
+    int m_savedThreshold;
 };
 
 struct ShownMessage {
