@@ -14,36 +14,25 @@ using V = std::vector<int>;
 TEST(ListEdit, InsertAtEveryPlace) {
     ProbeList list;
     ASSERT_EQ(list.InsertAt(7, new Tracked(1)), 1) << "the index does not matter when empty";
-    EXPECT_EQ(Values(list), (V{1}));
     EXPECT_EQ(ValueOf(list.Cursor()), 1);
-
     ASSERT_EQ(list.InsertAt(0, new Tracked(0)), 1);
-    EXPECT_EQ(Values(list), (V{0, 1}));
-    EXPECT_EQ(ValueOf(list.GetListHead()), 0);
     EXPECT_EQ(ValueOf(list.Cursor()), 0) << "the cursor rests on the new node";
-
     ASSERT_EQ(list.InsertAt(list.GetCount(), new Tracked(3)), 1);
     ASSERT_EQ(list.InsertAt(list.GetCount() + 5, new Tracked(4)), 1);
-    EXPECT_EQ(Values(list), (V{0, 1, 3, 4}));
-    EXPECT_EQ(ValueOf(list.Cursor()), 4);
-
     ASSERT_EQ(list.InsertAt(2, new Tracked(2)), 1);
     EXPECT_EQ(Values(list), (V{0, 1, 2, 3, 4}));
-    EXPECT_EQ(ValueOf(list.GetListElement(2)), 2) << "the element takes the position asked for";
+    EXPECT_EQ(ValueOf(list.Cursor()), 2);
 
-    // A negative index inserts before the cursor's node.
+    // A negative index inserts before the cursor's node (a new head before
+    // the head) and appends when there is no cursor.
     list.GetListElement(4);
     ASSERT_EQ(list.InsertAt(-1, new Tracked(35)), 1);
-    EXPECT_EQ(Values(list), (V{0, 1, 2, 3, 35, 4}));
     list.GetFirst();
     ASSERT_EQ(list.InsertAt(-1, new Tracked(-5)), 1);
-    EXPECT_EQ(ValueOf(list.GetListHead()), -5) << "before the head makes a new head";
-    // ... and appends when there is no cursor.
     list.GetListTail();
     list.GetNext();
     ASSERT_EQ(list.InsertAt(-1, new Tracked(99)), 1);
     EXPECT_EQ(Values(list), (V{-5, 0, 1, 2, 3, 35, 4, 99}));
-    EXPECT_EQ(list.GetCount(), 8);
     EXPECT_TRUE(list.LinksConsistent());
 }
 
@@ -61,34 +50,21 @@ TEST(ListEdit, NullElementsAreRefused) {
 }
 
 TEST(ListEdit, DeleteAtEveryPlace) {
-    std::atomic<int> deaths{0};
     ProbeList list;
-    Fill(list, 0, 7, &deaths);
-
-    // Head: no walk, the cursor goes to the new head.
+    Fill(list, 0, 7);
     ASSERT_EQ(list.DeleteElement(0), 1);
-    EXPECT_EQ(Values(list), (V{1, 2, 3, 4, 5, 6}));
-    EXPECT_EQ(list.Cursor(), list.GetListHead());
-    EXPECT_EQ(list.GetListHead()->prev, nullptr);
-    // Middle.
+    EXPECT_EQ(list.Cursor(), list.GetListHead()) << "the cursor goes to the new head";
     ASSERT_EQ(list.DeleteElement(2), 1);
-    EXPECT_EQ(Values(list), (V{1, 2, 4, 5, 6}));
-    EXPECT_EQ(list.Cursor(), list.GetListHead());
-    // End.
+    EXPECT_EQ(list.Cursor(), list.GetListHead()) << "the cursor does not stay on the freed node";
     ASSERT_EQ(list.DeleteElement(list.GetCount() - 1), 1);
-    EXPECT_EQ(Values(list), (V{1, 2, 4, 5}));
-    EXPECT_EQ(list.GetListTail()->next, nullptr);
     // Through the cursor: in the middle, then on the head.
     list.GetListElement(2);
     ASSERT_EQ(list.DeleteElement(-1), 1);
-    EXPECT_EQ(Values(list), (V{1, 2, 5}));
     list.GetFirst();
     ASSERT_EQ(list.DeleteElement(-1), 1);
     EXPECT_EQ(Values(list), (V{2, 5}));
     EXPECT_EQ(list.Cursor(), list.GetListHead());
-    EXPECT_EQ(list.GetListHead()->prev, nullptr);
     EXPECT_TRUE(list.LinksConsistent());
-    EXPECT_EQ(deaths, 5);
 
     // Indexes that name no node.
     EXPECT_EQ(list.DeleteElement(list.GetCount()), 0);
@@ -101,30 +77,9 @@ TEST(ListEdit, DeleteAtEveryPlace) {
     // Down to empty, and once more.
     ASSERT_EQ(list.DeleteElement(1), 1);
     ASSERT_EQ(list.DeleteElement(0), 1);
-    EXPECT_EQ(list.GetListHead(), nullptr);
     EXPECT_EQ(list.Cursor(), nullptr);
     EXPECT_EQ(list.DeleteElement(0), 0);
     EXPECT_EQ(list.GetCount(), 0);
-    EXPECT_EQ(deaths, 7);
-
-    // The emptied list takes new elements.
-    Fill(list, 8, 2, &deaths);
-    EXPECT_EQ(Values(list), (V{8, 9}));
-    EXPECT_TRUE(list.LinksConsistent());
-}
-
-TEST(ListEdit, ClearListEmptiesAndCanBeRepeated) {
-    std::atomic<int> deaths{0};
-    ProbeList list;
-    Fill(list, 0, 6, &deaths);
-    EXPECT_EQ(list.ClearList(), 1);
-    EXPECT_EQ(deaths, 6);
-    EXPECT_EQ(list.GetCount(), 0);
-    EXPECT_EQ(list.GetListHead(), nullptr);
-    EXPECT_EQ(list.Cursor(), nullptr);
-    EXPECT_EQ(list.ClearList(), 1);
-    Fill(list, 0, 2, &deaths);
-    EXPECT_EQ(list.GetCount(), 2);
 }
 
 TEST(ListEdit, OwnershipOnAndOff) {
@@ -138,8 +93,12 @@ TEST(ListEdit, OwnershipOnAndOff) {
         list.GetListElement(1);
         list.DeleteElement(-1);
         EXPECT_EQ(deaths, 3);
-        list.ClearList();
+        EXPECT_EQ(list.ClearList(), 1);
         EXPECT_EQ(deaths, 8);
+        EXPECT_EQ(list.GetCount(), 0);
+        EXPECT_EQ(list.GetListHead(), nullptr);
+        EXPECT_EQ(list.Cursor(), nullptr);
+        EXPECT_EQ(list.ClearList(), 1) << "clearing an empty list";
         Fill(list, 0, 3, &deaths);
     }
     EXPECT_EQ(deaths, 11) << "the destructor deletes what is left";
@@ -162,5 +121,4 @@ TEST(ListEdit, OwnershipOnAndOff) {
     EXPECT_EQ(deaths, 0);
     for (int i = 0; i < 6; ++i) EXPECT_EQ(kept[i]->value, i) << "still alive and intact";
     for (Tracked* t : kept) delete t;
-    EXPECT_EQ(deaths, 6);
 }

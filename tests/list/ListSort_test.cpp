@@ -6,10 +6,8 @@
 #include "strings/Str.h"
 #include "tests/list/ListTestSupport.h"
 
-using listtest::Fill;
 using listtest::ProbeList;
-using listtest::Tracked;
-using listtest::Values;
+using S = std::vector<std::string>;
 
 namespace {
 
@@ -26,19 +24,22 @@ std::vector<const CListNode*> Nodes(const CList& list) {
     return nodes;
 }
 
-// Lengths and alphabetical order disagree, so each sort has its own result.
-void FillTexts(CList& list) {
-    for (const char* text : {"zz", "a", "mmmm", "bbb"}) list.AddElement(new CStr(text, 0));
+// Takes the element out of the node at `index`, leaving the node without one.
+CComparable* TakeElement(CList& list, int index) {
+    CListNode* node = list.GetListElement(index);
+    CComparable* element = node->data;
+    node->data = nullptr;
+    return element;
 }
-
-using S = std::vector<std::string>;
 
 }  // namespace
 
 TEST(ListSort, CStrElementsByTextAndByLength) {
     ProbeList list;
-    FillTexts(list);
-    std::vector<const CListNode*> nodes = Nodes(list);
+    EXPECT_EQ(list.Sort(0, 0), 1) << "an empty list";
+    // Lengths and alphabetical order disagree, so each sort has its own result.
+    for (const char* text : {"zz", "a", "mmmm", "bbb"}) list.AddElement(new CStr(text, 0));
+    const std::vector<const CListNode*> nodes = Nodes(list);
     CListNode* cursor = list.GetListElement(1);
 
     EXPECT_EQ(list.Sort(0, 0), 1);
@@ -54,32 +55,20 @@ TEST(ListSort, CStrElementsByTextAndByLength) {
     EXPECT_EQ(list.Sort(7, 2), 1);
     EXPECT_EQ(Texts(list), (S{"zz", "mmmm", "bbb", "a"}));
 
-    EXPECT_EQ(Nodes(list), nodes) << "the nodes keep their places, only elements move";
+    // Only the elements move: the nodes keep their places and the cursor stays.
+    EXPECT_EQ(Nodes(list), nodes);
     EXPECT_EQ(list.Cursor(), cursor);
     EXPECT_TRUE(list.LinksConsistent());
 }
 
-TEST(ListSort, EmptyAndSingleLists) {
-    ProbeList list;
-    EXPECT_EQ(list.Sort(0, 0), 1);
-    EXPECT_EQ(list.Sort(1, 1), 1);
-    Fill(list, 4, 1);
-    EXPECT_EQ(list.Sort(0, 0), 1);
-    EXPECT_EQ(Values(list), (std::vector<int>{4}));
-}
-
-// A node whose element was taken away (data cleared through the node) must
-// not crash the sort, also when an exchange moves the gap to the front, and
-// no element may be lost or doubled.
+// A node without an element must not crash the sort, also when an exchange
+// moves the gap to the front, and no element may be lost or doubled.
 TEST(ListSort, NodeWithoutElementIsSafe) {
     for (int descending = 0; descending < 2; ++descending) {
         for (int mode = 0; mode < 2; ++mode) {
             ProbeList list;
             for (const char* text : {"b", "a", "dd", "c"}) list.AddElement(new CStr(text, 0));
-            CListNode* gap = list.GetListElement(2);
-            CComparable* taken = gap->data;
-            gap->data = nullptr;
-
+            CComparable* taken = TakeElement(list, 2);
             EXPECT_EQ(list.Sort(descending, mode), 1);
             S texts = Texts(list);
             std::sort(texts.begin(), texts.end());
@@ -92,34 +81,29 @@ TEST(ListSort, NodeWithoutElementIsSafe) {
 
 namespace {
 
-std::vector<int>* g_visited = nullptr;
+std::vector<int> g_visited;
 void Visit(CComparable* element) {
-    g_visited->push_back(static_cast<Tracked*>(element)->value);
+    g_visited.push_back(static_cast<listtest::Tracked*>(element)->value);
 }
 
 }  // namespace
 
 TEST(ListForEach, VisitsFromTheHeadAndStopsAtAMissingElement) {
-    std::vector<int> visited;
-    g_visited = &visited;
+    g_visited.clear();
     ProbeList list;
     EXPECT_EQ(list.ForEach(Visit), 0);
-    EXPECT_TRUE(visited.empty());
+    EXPECT_TRUE(g_visited.empty());
 
-    Fill(list, 1, 5);
+    listtest::Fill(list, 1, 5);
     CListNode* cursor = list.GetListElement(3);
     EXPECT_EQ(list.ForEach(Visit), 0);
-    EXPECT_EQ(visited, (std::vector<int>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(g_visited, (std::vector<int>{1, 2, 3, 4, 5}));
     EXPECT_EQ(list.Cursor(), cursor);
 
-    visited.clear();
-    CListNode* gap = list.GetListElement(2);
-    CComparable* taken = gap->data;
-    gap->data = nullptr;
+    g_visited.clear();
+    CComparable* taken = TakeElement(list, 2);
     EXPECT_EQ(list.ForEach(Visit), 0);
-    EXPECT_EQ(visited, (std::vector<int>{1, 2}));
+    EXPECT_EQ(g_visited, (std::vector<int>{1, 2}));
     delete taken;
-
     EXPECT_EQ(list.ForEach(nullptr), 0) << "no function, nothing called";
-    g_visited = nullptr;
 }

@@ -1,6 +1,6 @@
 // Helpers shared by the list tests: an element that counts its destruction, a
-// list that shows its cursor, error detail and lock, a link checker and a
-// capture of the list's trace texts.
+// list that shows its cursor, error detail and lock, and readers of the
+// elements and of the list's own trace lines.
 #pragma once
 
 #include <atomic>
@@ -13,7 +13,7 @@
 
 namespace listtest {
 
-// An element with a number; its destructor counts into `deaths`.
+// An element with a number, compared by it; its destructor counts into `deaths`.
 class Tracked : public CComparable {
 public:
     explicit Tracked(int value, std::atomic<int>* deaths = nullptr)
@@ -21,9 +21,8 @@ public:
     ~Tracked() override {
         if (deaths) ++*deaths;
     }
-    // By number; any element is greater than a missing one.
-    int Compare(const CComparable* other, int mode) const override {
-        (void)mode;
+    // Any element is greater than a missing one.
+    int Compare(const CComparable* other, int) const override {
         if (!other) return 1;
         int theirs = static_cast<const Tracked*>(other)->value;
         return value < theirs ? -1 : (value > theirs ? 1 : 0);
@@ -33,7 +32,6 @@ public:
     std::atomic<int>* deaths;
 };
 
-// A list that lets the tests look at what the interface keeps inside.
 class ProbeList : public CList {
 public:
     CListNode* Cursor() const { return m_cursor; }
@@ -41,8 +39,8 @@ public:
     void Lock() { EnterCriticalSection(&m_lock); }
     void Unlock() { LeaveCriticalSection(&m_lock); }
 
-    // The invariants of the links: head without prev, next/prev pairs agree,
-    // the count matches, the cursor is null or one of the nodes.
+    // Head without prev, next/prev pairs agree, the count matches, the cursor
+    // is null or one of the nodes.
     bool LinksConsistent() const {
         if (m_root && m_root->prev) return false;
         int nodes = 0;
@@ -56,41 +54,30 @@ public:
     }
 };
 
-// The numbers of a list of Tracked elements from the head, without moving the
-// cursor (-1 for a node without an element).
-inline std::vector<int> Values(const CList& list) {
-    std::vector<int> values;
-    for (const CListNode* node = list.GetListHead(); node; node = node->next)
-        values.push_back(node->data ? static_cast<const Tracked*>(node->data)->value : -1);
-    return values;
-}
-
-// Fills `list` with Tracked elements numbered first, first + 1, ...
-inline void Fill(CList& list, int first, int count, std::atomic<int>* deaths = nullptr) {
-    for (int i = 0; i < count; ++i) list.AddElement(new Tracked(first + i, deaths));
-}
-
 inline int ValueOf(const CListNode* node) {
     return node && node->data ? static_cast<const Tracked*>(node->data)->value : -1;
 }
 
-// While alive, level-1 traces pass and the debugger channel is captured.
-class TraceCapture {
-public:
-    TraceCapture() : m_capture(1) {}
-    TraceCapture(const TraceCapture&) = delete;
-    TraceCapture& operator=(const TraceCapture&) = delete;
+// The numbers from the head without moving the cursor (-1 for a node without
+// an element).
+inline std::vector<int> Values(const CList& list) {
+    std::vector<int> values;
+    for (const CListNode* node = list.GetListHead(); node; node = node->next)
+        values.push_back(ValueOf(node));
+    return values;
+}
 
-    // The list's own lines (not those of its elements or of the log itself).
-    std::vector<std::string> ListLines() const {
-        std::vector<std::string> lines;
-        for (const std::string& line : m_capture.Lines())
-            if (line.rfind("CList", 0) == 0 || line == "~CList") lines.push_back(line);
-        return lines;
-    }
+// Appends Tracked elements numbered first, first + 1, ...
+inline void Fill(CList& list, int first, int count, std::atomic<int>* deaths = nullptr) {
+    for (int i = 0; i < count; ++i) list.AddElement(new Tracked(first + i, deaths));
+}
 
-private:
-    support::DebugCapture m_capture;
-};
+// The list's own lines in a capture (not those of its elements or of the log).
+inline std::vector<std::string> ListLines(const support::DebugCapture& capture) {
+    std::vector<std::string> lines;
+    for (const std::string& line : capture.Lines())
+        if (line.rfind("CList", 0) == 0 || line == "~CList") lines.push_back(line);
+    return lines;
+}
 
 }  // namespace listtest

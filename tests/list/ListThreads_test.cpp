@@ -4,9 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
+#include <future>
 #include <thread>
 
 #include "tests/list/ListTestSupport.h"
@@ -23,23 +22,11 @@ using namespace std::chrono_literals;
 // when the work finished while the lock was still held.
 bool FinishesWhileLocked(ProbeList& list, const std::function<void()>& work,
                          std::chrono::milliseconds wait) {
-    std::mutex mutex;
-    std::condition_variable done;
-    bool finished = false;
     list.Lock();
-    std::thread worker([&] {
-        work();
-        std::lock_guard<std::mutex> guard(mutex);
-        finished = true;
-        done.notify_one();
-    });
-    bool inTime;
-    {
-        std::unique_lock<std::mutex> lock(mutex);
-        inTime = done.wait_for(lock, wait, [&] { return finished; });
-    }
+    std::future<void> done = std::async(std::launch::async, work);
+    const bool inTime = done.wait_for(wait) == std::future_status::ready;
     list.Unlock();
-    worker.join();
+    done.get();
     return inTime;
 }
 
