@@ -11,70 +11,59 @@
 
 #include "debuglog/LogState.h"
 #include "strings/Str.h"
-#include "tests/support/TempDrive.h"
-
-namespace {
+#include "tests/debuglog/LogTestSupport.h"
 
 using debuglog::Shared;
+using logtest::Tagged;
 
-std::string Prefix() {
-    char prefix[64];
-    std::snprintf(prefix, sizeof prefix, "[QZMPurgeLib,0x%x] ", static_cast<unsigned>(GetCurrentThreadId()));
-    return prefix;
-}
-
-TEST(DebugFileCounting, OpenCountsCloseUncountsAndNoFileOpens) {
+TEST(DebugFile, FileLoggingOffCountsInstancesAndWritesNothing) {
+    logtest::TempWindows windows;
     int before = Shared().NumOfInstance.load();
     {
         CDebugFile log;
         EXPECT_EQ(log.Open("Debug.log", 1, 0), 1);
-        EXPECT_EQ(Shared().NumOfInstance.load(), before + 1);
+        CStr a("a", 255), b(nullptr, 255);  // each library object holds one instance
+        EXPECT_EQ(Shared().NumOfInstance.load(), before + 3);
         EXPECT_EQ(log.IsOpen(), 0);
         EXPECT_EQ(log.GetErrorCode(), 2001);
-        EXPECT_EQ(log.WriteRaw("text", 1), 0);
+        // A dropped level returns 1 before the test for the file.
+        EXPECT_EQ(log.WriteLevel(5, "x"), 1);
+        EXPECT_EQ(log.WriteLineLevel(19, "x"), 1);
+        EXPECT_EQ(log.WriteLevel(20, "x"), 0);
+        EXPECT_EQ(log.WriteLineLevel(20, "x"), 0);
+        EXPECT_EQ(log.Write("x"), 0);
+        EXPECT_EQ(log.WriteLine("x"), 0);
+        EXPECT_EQ(log.Write(nullptr), 0);
+        EXPECT_EQ(log.Flush(), 0);
+        EXPECT_EQ(log.WriteRaw("x", 0), 0);
+        EXPECT_EQ(log.WriteStamp("open", nullptr), 1);
+        EXPECT_EQ(log.SetTickStamp(7), 7);
+        log.SetTickStamp(0);
         EXPECT_EQ(log.Close(nullptr), 0);  // counted down; no file to close
-        EXPECT_EQ(Shared().NumOfInstance.load(), before);
-    }
-    EXPECT_EQ(Shared().NumOfInstance.load(), before);  // the destructor's Close found nothing
-}
-
-TEST(DebugFileCounting, LibraryObjectsEachHoldOneInstance) {
-    int before = Shared().NumOfInstance.load();
-    {
-        CStr a("a", 255), b(nullptr, 255);
         EXPECT_EQ(Shared().NumOfInstance.load(), before + 2);
     }
-    EXPECT_EQ(Shared().NumOfInstance.load(), before);
+    EXPECT_EQ(Shared().NumOfInstance.load(), before);  // the destructor's Close found nothing
+    EXPECT_FALSE(windows.Has("Debug.log"));
 }
 
-int CloseWithoutInstances(void*) {
-    Shared().NumOfInstance = 0;
-    CDebugFile log;
-    return log.Close("note") == 0 && Shared().NumOfInstance.load() == 0 ? 0 : 1;
+TEST(DebugFile, CloseWithoutInstancesAndRecordedFailures) {
+    logtest::RunInChild([] {
+        Shared().NumOfInstance = 0;
+        CDebugFile idle;
+        EXPECT_EQ(idle.Close("note"), 0);
+        EXPECT_EQ(Shared().NumOfInstance.load(), 0);
+        // A recorded failure refuses every later Open without counting it;
+        // the library objects go on with the pair (102, state code).
+        Shared().stateCode = 5;  // as a failed flush records it
+        CDebugFile log;
+        EXPECT_EQ(log.Open("Debug.log", 1, 0), 0);
+        EXPECT_EQ(Shared().NumOfInstance.load(), 0);
+        CStr str("x", 255);
+        EXPECT_EQ(str.GetLength(), 1);
+    });
 }
 
-int FailureStays(void*) {
-    Shared().stateCode = 5;  // as a failed flush records it
-    int before = Shared().NumOfInstance.load();
-    CDebugFile log;
-    char text[33];
-    log.GetErrorText(text);
-    bool ok = log.Open("Debug.log", 1, 0) == 0 && Shared().NumOfInstance.load() == before &&
-              std::strcmp(text, "Unknown error code: 5") == 0;
-    CStr str("x", 255);  // a library object keeps the pair (102, state code)
-    ok = ok && str.GetLength() == 1;
-    return ok ? 0 : 1;
-}
-
-TEST(DebugFileCounting, CloseWithoutInstancesChangesNothing) {
-    EXPECT_EQ(support::RunInChild(CloseWithoutInstances, nullptr), 0);
-}
-
-TEST(DebugFileErrors, RecordedFailureStaysAndRefusesEveryOpen) {
-    EXPECT_EQ(support::RunInChild(FailureStays, nullptr), 0);
-}
-
-TEST(DebugFileErrors, TextsOfTheStateCodes) {
+TEST(DebugFile, TextsOfTheStateCodes) {
     CDebugFile log;
     char text[33];
     struct Case {
@@ -95,58 +84,35 @@ TEST(DebugFileErrors, TextsOfTheStateCodes) {
     }
 }
 
-TEST(DebugFileTrace, TraceLineReachesTheDebuggerWithTagAndLineFeed) {
+TEST(DebugFile, TracesReachTheDebuggerWithTagAndLineFeed) {
     support::DebugCapture capture;
     CDebugFile log;
+    const char* empty = "";
     EXPECT_EQ(log.TraceLine("%d. String", 2), 1);
     EXPECT_EQ(log.TraceLine("ends\n"), 1);  // no second line feed
     EXPECT_EQ(log.TraceLine(nullptr), 1);
-    const char* empty = "";
     EXPECT_EQ(log.TraceLine(empty), 1);
-    EXPECT_EQ(log.Trace("%s", ""), 1);  // an empty result is shown as "?"
-    EXPECT_EQ(log.Trace("as is"), 1);
-    std::string p = Prefix();
-    EXPECT_EQ(capture.Texts(), (std::vector<std::string>{p + "2. String\n", p + "ends\n", p + "NULL",
-                                                          p + "NULL", p + "?", p + "as is"}));
-}
-
-TEST(DebugFileTrace, LevelsBelowTwentyAreDropped) {
-    support::DebugCapture capture;
-    CDebugFile log;
-    EXPECT_EQ(log.TraceLineLevel(19, "dropped"), 1);
+    EXPECT_EQ(log.TraceLineLevel(19, "dropped"), 1);  // below 20: nothing at all
     EXPECT_EQ(log.TraceLevel(1, "dropped"), 1);
     EXPECT_EQ(log.TraceLineLevel(20, "kept"), 1);
     EXPECT_EQ(log.TraceLineLevel(20, nullptr), 1);
     EXPECT_EQ(log.TraceLevel(25, "%s", "level"), 1);
-    const char* empty = "";
     EXPECT_EQ(log.TraceLevel(25, empty), 1);
-    std::string p = Prefix();
     EXPECT_EQ(capture.Texts(),
-              (std::vector<std::string>{p + "kept\n", p + "NULL\n", p + "level\n", p + "NULL\n"}));
+              (std::vector<std::string>{Tagged("2. String\n"), Tagged("ends\n"), Tagged("NULL"),
+                                        Tagged("NULL"), Tagged("kept\n"), Tagged("NULL\n"),
+                                        Tagged("level\n"), Tagged("NULL\n")}));
 }
 
-TEST(DebugFileTrace, LongTextsGrowTheBufferUpTo7787Characters) {
+TEST(DebugFile, LongTextsAreCutAt7787Characters) {
     support::DebugCapture capture;
     CDebugFile log;
-    std::string medium(3000, 'm');
-    log.TraceLine("%s", medium.c_str());
-    std::string huge(8000, 'h');
-    log.TraceLine("%s", huge.c_str());
-    std::vector<std::string> texts = capture.Texts();
-    ASSERT_EQ(texts.size(), 2u);
-    EXPECT_EQ(texts[0], Prefix() + medium + "\n");
+    log.TraceLine("%s", std::string(8000, 'h').c_str());
     // Cut at the last capacity; a full buffer gets no line feed.
-    EXPECT_EQ(texts[1], Prefix() + std::string(7787, 'h'));
+    EXPECT_EQ(capture.Texts(), std::vector<std::string>{Tagged(std::string(7787, 'h'))});
 }
 
-TEST(DebugFileTrace, PercentSignsInArgumentsStayText) {
-    support::DebugCapture capture;
-    CDebugFile log;
-    log.TraceLine("%s", "100% %s %n");
-    EXPECT_EQ(capture.Lines(), std::vector<std::string>{"100% %s %n"});
-}
-
-TEST(DebugFileThreads, ManyThreadsTraceAndCreateObjectsAtOnce) {
+TEST(DebugFile, ManyThreadsTraceAndCreateObjectsAtOnce) {
     support::DebugCapture capture;
     int before = Shared().NumOfInstance.load();
     std::vector<std::thread> threads;
@@ -167,5 +133,3 @@ TEST(DebugFileThreads, ManyThreadsTraceAndCreateObjectsAtOnce) {
     ASSERT_EQ(lines.size(), 400u);
     for (const std::string& line : lines) EXPECT_EQ(line.rfind("thread ", 0), 0u) << line;
 }
-
-}  // namespace

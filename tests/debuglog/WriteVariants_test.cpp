@@ -1,20 +1,19 @@
 // The write variants of the log: the file-only writes and their null and
 // empty formats, the estimate that sizes their buffer, the line-end trimming,
-// Trace, the rows, the explicit flush and the instance report.
+// Trace, the rows and the instance report.
 #include <gtest/gtest.h>
 
 #include <cstdarg>
-#include <cstring>
+#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "debuglog/DebugFile.h"
-#include "debuglog/LogState.h"
-#include "platform/Windows.h"
-#include "platform/posix/TestHooks.h"
 #include "tests/debuglog/LogTestSupport.h"
 
-using debuglog::Shared;
+using logtest::OpenLog;
 using logtest::RunInChild;
+using logtest::Tagged;
 using logtest::TempWindows;
 
 namespace {
@@ -25,24 +24,6 @@ int Estimate(const char* format, ...) {
     int result = CDebugFile::EstimateLength(format, args);
     va_end(args);
     return result;
-}
-
-// An instance with file logging on and its log open, without header lines,
-// so that the file holds exactly what the test writes.
-CDebugFile* QuietLog() {
-    CDebugFile* log = new CDebugFile;
-    log->Enable(1);
-    log->SetHeaderLines(0);
-    EXPECT_EQ(log->Open("Debug.log", 1, 0), 1);
-    return log;
-}
-
-// The prefix that the debugger channel puts before every text.
-std::string Tagged(const std::string& text) {
-    char prefix[64];
-    std::snprintf(prefix, sizeof prefix, "[QZMPurgeLib,0x%x] ",
-                  static_cast<unsigned>(GetCurrentThreadId()));
-    return prefix + text;
 }
 
 }  // namespace
@@ -82,29 +63,10 @@ TEST(WriteVariants, TrimLineEnd) {
     EXPECT_EQ(CDebugFile::TrimLineEnd(nullptr), 1);
 }
 
-TEST(WriteVariants, ClosedFileAndLevels) {
-    TempWindows windows;
-    RunInChild([&] {
-        CDebugFile log;
-        EXPECT_EQ(log.WriteLevel(5, "x"), 1);  // dropped before the file test
-        EXPECT_EQ(log.WriteLineLevel(19, "x"), 1);
-        EXPECT_EQ(log.WriteLevel(20, "x"), 0);
-        EXPECT_EQ(log.WriteLineLevel(20, "x"), 0);
-        EXPECT_EQ(log.Write("x"), 0);
-        EXPECT_EQ(log.WriteLine("x"), 0);
-        EXPECT_EQ(log.Write(nullptr), 0);
-        EXPECT_EQ(log.Flush(), 0);
-        EXPECT_EQ(log.WriteRaw("x", 0), 0);
-        EXPECT_EQ(log.WriteStamp("open", nullptr), 1);
-        EXPECT_EQ(log.SetTickStamp(7), 7);
-        EXPECT_FALSE(windows.Exists("Debug.log"));
-    });
-}
-
 TEST(WriteVariants, NullAndEmptyFormatsAndLineEnds) {
     TempWindows windows;
     RunInChild([&] {
-        CDebugFile* log = QuietLog();
+        CDebugFile* log = OpenLog(0);
         const char* empty = "";
         EXPECT_EQ(log->Write(nullptr), 0);
         EXPECT_EQ(log->WriteLevel(20, nullptr), 0);
@@ -136,7 +98,7 @@ TEST(WriteVariants, NullAndEmptyFormatsAndLineEnds) {
 TEST(WriteVariants, TextLongerThanTheEstimateIsWrittenWhole) {
     TempWindows windows;
     RunInChild([&] {
-        CDebugFile* log = QuietLog();
+        CDebugFile* log = OpenLog(0);
         std::string longText(5000, 'L');
         // "%3s" counts nothing for its string, so the estimate is far short.
         EXPECT_LT(Estimate("%3s|%s", "a", "b"), 100);
@@ -150,9 +112,9 @@ TEST(WriteVariants, TextLongerThanTheEstimateIsWrittenWhole) {
 TEST(WriteVariants, TraceRowsAndInstanceReport) {
     TempWindows windows;
     RunInChild([&] {
-        CDebugFile* log = QuietLog();
-        CDebugFile* second = QuietLog();
-        CDebugFile* third = QuietLog();
+        CDebugFile* log = OpenLog(0);
+        CDebugFile* second = OpenLog(0);
+        CDebugFile* third = OpenLog(0);
         support::DebugCapture debug;
         EXPECT_EQ(log->Trace("%s", ""), 1);
         EXPECT_EQ(log->Trace(nullptr), 1);
@@ -182,27 +144,5 @@ TEST(WriteVariants, TraceRowsAndInstanceReport) {
             Tagged("?"),     Tagged("NULL"), Tagged("ohne Zeilenende"), Tagged("==========\n"),
             Tagged("%%%\n"), Tagged("NULL"), Tagged("----\n"),          Tagged(report + "\n")};
         EXPECT_EQ(debug.Texts(), expected);
-    });
-}
-
-TEST(WriteVariants, FlushAndItsFailure) {
-    TempWindows windows;
-    RunInChild([&] {
-        CDebugFile* log = QuietLog();
-        posix::ResetFlushCount();
-        EXPECT_EQ(log->Flush(), 1);
-        EXPECT_EQ(posix::FlushCount(), 1u);
-        posix::ForceFailure("FlushFileBuffers", ERROR_ACCESS_DENIED);
-        EXPECT_EQ(log->Flush(), 0);
-        posix::ClearForced();
-        EXPECT_EQ(log->GetErrorCode(), 5);
-        char text[40];
-        log->GetErrorText(text);
-        EXPECT_STREQ(text, "Unknown error code: 5");
-        CDebugFile later;
-        EXPECT_EQ(later.Open("Debug.log", 1, 0), 0);
-        EXPECT_EQ(log->Write("weiter"), 1);  // the open file is still written
-        delete log;
-        EXPECT_EQ(windows.Read("Debug.log"), "weiter");
     });
 }
