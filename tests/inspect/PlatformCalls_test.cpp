@@ -1,18 +1,19 @@
-// The POSIX layer's OpenFile/_lread/_llseek/_lclose and global memory, as the
-// searcher relies on them.
+// The POSIX layer's OpenFile/_lread/_llseek/_lclose, global memory and file
+// times, as the searcher relies on them.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "platform/Windows.h"
-#include "tests/support/TempDrive.h"
+#include "tests/inspect/SearchFixture.h"
 
+namespace inspect_test {
 namespace {
 
 TEST(LegacyFiles, ReadMoveAndCloseAsTheWin32CallsDo) {
@@ -69,11 +70,9 @@ TEST(GlobalMemory, MovableZeroFilledBlocksWithALockCount) {
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 51000);
     ASSERT_NE(memory, nullptr);
     char* first = static_cast<char*>(GlobalLock(memory));
-    char* second = static_cast<char*>(GlobalLock(memory));
     ASSERT_NE(first, nullptr);
-    EXPECT_EQ(first, second);
-    char zeros[51000] = {};
-    EXPECT_EQ(std::memcmp(first, zeros, sizeof zeros), 0);
+    EXPECT_EQ(GlobalLock(memory), first);
+    EXPECT_EQ(std::vector<char>(first, first + 51000), std::vector<char>(51000, 0));
     EXPECT_TRUE(GlobalUnlock(memory));  // still locked once
     EXPECT_FALSE(GlobalUnlock(memory));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(NO_ERROR));
@@ -97,19 +96,16 @@ TEST(FileTimes, CalendarFieldsAgreeWithTheCLibraryFrom1601On) {
     // years and week days included.
     for (int64_t t = -11644473600LL; t < 13574563200LL; t += 997 * 3600 + 7) {
         const time_t host = static_cast<time_t>(t);
-        struct tm expected;
-        ASSERT_NE(gmtime_r(&host, &expected), nullptr);
+        struct tm c;
+        ASSERT_NE(gmtime_r(&host, &c), nullptr);
         FILETIME file = FileTimeOf(t, 1234567);
-        SYSTEMTIME fields;
-        ASSERT_TRUE(FileTimeToSystemTime(&file, &fields)) << t;
-        ASSERT_EQ(fields.wYear, expected.tm_year + 1900) << t;
-        ASSERT_EQ(fields.wMonth, expected.tm_mon + 1) << t;
-        ASSERT_EQ(fields.wDay, expected.tm_mday) << t;
-        ASSERT_EQ(fields.wDayOfWeek, expected.tm_wday) << t;
-        ASSERT_EQ(fields.wHour, expected.tm_hour) << t;
-        ASSERT_EQ(fields.wMinute, expected.tm_min) << t;
-        ASSERT_EQ(fields.wSecond, expected.tm_sec) << t;
-        ASSERT_EQ(fields.wMilliseconds, 123) << t;
+        SYSTEMTIME f;
+        ASSERT_TRUE(FileTimeToSystemTime(&file, &f)) << t;
+        ASSERT_EQ((std::vector<int>{f.wYear, f.wMonth, f.wDay, f.wDayOfWeek, f.wHour, f.wMinute,
+                                    f.wSecond, f.wMilliseconds}),
+                  (std::vector<int>{c.tm_year + 1900, c.tm_mon + 1, c.tm_mday, c.tm_wday, c.tm_hour,
+                                    c.tm_min, c.tm_sec, 123}))
+            << t;
     }
     FILETIME top = {0, 0x80000000u};
     SYSTEMTIME fields;
@@ -117,22 +113,15 @@ TEST(FileTimes, CalendarFieldsAgreeWithTheCLibraryFrom1601On) {
 }
 
 TEST(FileTimes, LocalTimeUsesThePresentOffsetAndTheFileItsLastWrite) {
-    const char* old = std::getenv("TZ");
-    std::string saved = old ? old : "";
-    setenv("TZ", "EST5", 1);
-    tzset();
-    FILETIME utc = FileTimeOf(1138784707), local;
-    ASSERT_TRUE(FileTimeToLocalFileTime(&utc, &local));
-    EXPECT_EQ(local.dwLowDateTime, FileTimeOf(1138784707 - 5 * 3600).dwLowDateTime);
-    EXPECT_EQ(local.dwHighDateTime, FileTimeOf(1138784707 - 5 * 3600).dwHighDateTime);
-    FILETIME start = {0, 0};
-    EXPECT_FALSE(FileTimeToLocalFileTime(&start, &local));  // before 1601
-    if (old)
-        setenv("TZ", saved.c_str(), 1);
-    else
-        unsetenv("TZ");
-    tzset();
-
+    {
+        TimeZone est("EST5");
+        FILETIME utc = FileTimeOf(1138784707), local;
+        ASSERT_TRUE(FileTimeToLocalFileTime(&utc, &local));
+        EXPECT_EQ(local.dwLowDateTime, FileTimeOf(1138784707 - 5 * 3600).dwLowDateTime);
+        EXPECT_EQ(local.dwHighDateTime, FileTimeOf(1138784707 - 5 * 3600).dwHighDateTime);
+        FILETIME start = {0, 0};
+        EXPECT_FALSE(FileTimeToLocalFileTime(&start, &local));  // before 1601
+    }
     support::TempDrive drive;
     drive.WriteFile("t.bin", std::string("x"));
     struct timespec times[2] = {{1000000000, 500}, {1138784707, 123456789}};
@@ -149,3 +138,4 @@ TEST(FileTimes, LocalTimeUsesThePresentOffsetAndTheFileItsLastWrite) {
 }
 
 }  // namespace
+}  // namespace inspect_test

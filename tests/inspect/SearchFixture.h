@@ -1,9 +1,11 @@
 // Shared set-up of the file searcher tests: a temporary drive C:, a capture
-// of the debugger channel, and files written into C:\data.
+// of the debugger channel, files written into C:\data, and a time zone.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,8 @@
 #include "tests/support/TempDrive.h"
 
 namespace inspect_test {
+
+using Lines = std::vector<std::string>;
 
 class SearchTest : public ::testing::Test {
 protected:
@@ -25,18 +29,16 @@ protected:
 
     // Searches `bytes` (as a file) for `text`; the traced lines land in lines.
     int SearchBytes(const std::string& bytes, const std::string& text, int report = 1) {
-        std::string path = Put(bytes);
-        CFileSearch search(path.c_str());
+        CFileSearch search(Put(bytes).c_str());
         capture.Clear();
         int result = search.Search(text.c_str(), report);
         lines = capture.Lines();
         return result;
     }
 
-    // The contexts traced by a search with report on: the line after each
-    // "<n>. String".
-    std::vector<std::string> Contexts() const {
-        std::vector<std::string> found;
+    // The line after each "<n>. String" of the last search.
+    Lines Contexts() const {
+        Lines found;
         for (size_t i = 0; i + 1 < lines.size(); ++i)
             if (lines[i] == std::to_string(found.size() + 1) + ". String")
                 found.push_back(lines[i + 1]);
@@ -52,27 +54,41 @@ protected:
 
     support::TempDrive drive;
     support::DebugCapture capture;
-    std::vector<std::string> lines;
+    Lines lines;
 };
 
 // Bytes outside 0x20..0x7F shown as blanks.
-inline std::string Cleaned(const std::string& bytes) {
-    std::string out = bytes;
-    for (char& ch : out) {
-        unsigned char byte = static_cast<unsigned char>(ch);
-        if (byte < 0x20 || byte > 0x7F) ch = ' ';
-    }
-    return out;
+inline std::string Cleaned(std::string bytes) {
+    for (char& ch : bytes)
+        if (static_cast<unsigned char>(ch) < 0x20 || static_cast<unsigned char>(ch) > 0x7F)
+            ch = ' ';
+    return bytes;
 }
 
 // `count` bytes of lower-case filler: no opener, closer, zero or maker name.
 inline std::string Filler(size_t count, unsigned seed = 1) {
     std::string out(count, 'a');
-    for (size_t i = 0; i < count; ++i) {
+    for (char& ch : out) {
         seed = seed * 1103515245u + 12345u;
-        out[i] = static_cast<char>('a' + (seed >> 16) % 26);
+        ch = static_cast<char>('a' + (seed >> 16) % 26);
     }
     return out;
 }
+
+// Sets the time zone while it lives (an empty one counts as none).
+class TimeZone {
+public:
+    explicit TimeZone(const char* zone) : m_old(std::getenv("TZ") ? std::getenv("TZ") : "") {
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~TimeZone() {
+        m_old.empty() ? unsetenv("TZ") : setenv("TZ", m_old.c_str(), 1);
+        tzset();
+    }
+
+private:
+    std::string m_old;
+};
 
 }  // namespace inspect_test
