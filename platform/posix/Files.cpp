@@ -203,6 +203,8 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPVOID) {
 }
 
 DWORD GetFileAttributesA(LPCSTR name) {
+    DWORD forced;
+    if (posix::IsForcedValue("GetFileAttributesA", &forced)) return forced;
     posix::ResolvedPath resolved;
     if (!ResolveExisting(name, &resolved)) return INVALID_FILE_ATTRIBUTES;
     struct stat st;

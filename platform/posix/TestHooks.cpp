@@ -16,6 +16,7 @@ struct Forced {
 
 std::mutex g_lock;
 std::map<std::string, Forced> g_forced;
+std::map<std::string, DWORD> g_values;
 std::vector<std::string> g_moves;
 std::atomic<unsigned> g_flushes{0};
 std::atomic<bool> g_tickFixed{false};
@@ -33,9 +34,15 @@ void ForceSuccess(const char* function) {
     g_forced[function] = Forced{true, 0};
 }
 
+void ForceValue(const char* function, DWORD value) {
+    std::lock_guard<std::mutex> guard(g_lock);
+    g_values[function] = value;
+}
+
 void ClearForced() {
     std::lock_guard<std::mutex> guard(g_lock);
     g_forced.clear();
+    g_values.clear();
     g_moves.clear();
 }
 
@@ -51,6 +58,14 @@ bool IsForced(const char* function, BOOL* result) {
     if (it == g_forced.end()) return false;
     *result = it->second.succeed ? TRUE : FALSE;
     if (!it->second.succeed) SetLastError(it->second.error);
+    return true;
+}
+
+bool IsForcedValue(const char* function, DWORD* value) {
+    std::lock_guard<std::mutex> guard(g_lock);
+    auto it = g_values.find(function);
+    if (it == g_values.end()) return false;
+    *value = it->second;
     return true;
 }
 

@@ -17,12 +17,17 @@ void ForceFailure(const char* function, DWORD error);
 // From now on, calls of `function` report success and do nothing; a forced
 // MoveFileExA records its source in ForcedMoves().
 void ForceSuccess(const char* function);
+// From now on, calls of `function` that answer a value (GetFileAttributesA)
+// answer `value` and do nothing else; for states the host cannot have, such
+// as hidden or system files.
+void ForceValue(const char* function, DWORD value);
 void ClearForced();
 std::vector<std::string> ForcedMoves();
 
 // For the layer itself: true when `function` is forced; *result is then what
 // the call returns (the last error is set for a forced failure).
 bool IsForced(const char* function, BOOL* result);
+bool IsForcedValue(const char* function, DWORD* value);
 void RecordForcedMove(const char* source);
 
 // Successful FlushFileBuffers calls since the start or the last reset.

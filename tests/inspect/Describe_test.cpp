@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/Windows.h"
+#include "platform/posix/TestHooks.h"
 #include "tests/inspect/SearchFixture.h"
 #include "tests/support/PeWriter.h"
 
@@ -77,6 +78,17 @@ TEST_F(DescribeTest, FilesWithoutVersionInformationStopAfterTheAttributes) {
     Describe(path);
     ASSERT_GE(lines.size(), 4u);
     EXPECT_EQ(lines[3], "a---r-- <33>");
+
+    // Hidden and system exist only on Windows: the letters of a read-only
+    // hidden system file with the archive bit, and of every bit at once.
+    for (auto [value, text] : {std::pair<DWORD, const char*>{39, "a-h-rs- <39>"},
+                               {0x9A7, "achnrst <2471>"}}) {
+        posix::ForceValue("GetFileAttributesA", value);
+        Describe(path);
+        posix::ClearForced();
+        ASSERT_GE(lines.size(), 4u);
+        EXPECT_EQ(lines[3], text);
+    }
 
     EXPECT_EQ(Describe(""), 0);
     EXPECT_EQ(lines, (Lines{"No Filename"}));
