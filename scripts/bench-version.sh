@@ -7,7 +7,7 @@
 set -eu
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
-build=${VERSION_BENCH_BUILD:-/tmp/build-version-bench}
+build=${VERSION_BENCH_BUILD:-$repo/build/bench-version}
 
 missing=
 dpkg -s libbenchmark-dev >/dev/null 2>&1 || missing="$missing libbenchmark-dev"

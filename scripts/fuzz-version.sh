@@ -15,7 +15,7 @@ set -eu
 
 seconds=${1:-30}
 repo=$(cd "$(dirname "$0")/.." && pwd)
-build=${VERSION_FUZZ_BUILD:-/tmp/build-version-fuzz}
+build=${VERSION_FUZZ_BUILD:-$repo/build/fuzz-version}
 corpus=${VERSION_FUZZ_CORPUS:-/tmp/version-fuzz-corpus}
 wine=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
 
