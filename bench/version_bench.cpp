@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/Windows.h"
+#include "tests/support/FirstTranslation.h"
 
 namespace {
 
@@ -34,17 +35,8 @@ int ReadOne(const std::string& path, std::vector<unsigned char>& block) {
     LPVOID value = nullptr;
     UINT length = 0;
     int found = VerQueryValueA(block.data(), "\\", &value, &length) ? 1 : 0;
-    if (!VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", &value, &length) || length < 4)
-        return found;
-    DWORD translation;
-    std::memcpy(&translation, value, 4);
-    for (const char* key : {"CompanyName", "FileDescription", "LegalCopyright"}) {
-        char sub[80];
-        std::snprintf(sub, sizeof sub, "\\StringFileInfo\\%04x%04x\\%s",
-                      static_cast<unsigned>(translation & 0xFFFF),
-                      static_cast<unsigned>(translation >> 16), key);
-        if (VerQueryValueA(block.data(), sub, &value, &length)) ++found;
-    }
+    for (const std::string& sub : fixtures::FirstTranslationPaths(block.data()))
+        if (VerQueryValueA(block.data(), sub.c_str(), &value, &length)) ++found;
     return found;
 }
 

@@ -12,6 +12,7 @@
 
 #include "platform/Windows.h"
 #include "platform/posix/VersionParse.h"
+#include "tests/support/FirstTranslation.h"
 
 using posix::version::ResourceLocation;
 
@@ -46,16 +47,8 @@ void Query(const uint8_t* resource, size_t available, size_t capacity) {
     UINT length = 0;
     if (!VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", &value, &length)) return;
     Touch(value, length);
-    if (length < 4) return;
-    DWORD translation;
-    std::memcpy(&translation, value, 4);
-    for (const char* key : {"CompanyName", "FileDescription", "LegalCopyright"}) {
-        char path[80];
-        std::snprintf(path, sizeof path, "\\StringFileInfo\\%04x%04x\\%s",
-                      static_cast<unsigned>(translation & 0xFFFF),
-                      static_cast<unsigned>(translation >> 16), key);
-        Ask(block, path, true);
-    }
+    for (const std::string& path : fixtures::FirstTranslationPaths(block.data()))
+        Ask(block, path.c_str(), true);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/Windows.h"
+#include "tests/support/FirstTranslation.h"
 
 namespace {
 
@@ -97,20 +98,9 @@ void Dump(const std::string& file) {
     Query(block, "root_empty", "", false, &first);
     Query(block, "translation", "\\VarFileInfo\\Translation", false, &first);
     Query(block, "translation_case", "varfileinfo\\\\TRANSLATION\\", false, &first);
-    LPVOID value = nullptr;
-    UINT length = 0;
-    if (VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", &value, &length) &&
-        length >= 4) {
-        DWORD translation;
-        std::memcpy(&translation, value, 4);
-        for (const char* key : {"CompanyName", "FileDescription", "LegalCopyright"}) {
-            char path[80];
-            std::snprintf(path, sizeof path, "\\StringFileInfo\\%04x%04x\\%s",
-                          static_cast<unsigned>(translation & 0xFFFF),
-                          static_cast<unsigned>(translation >> 16), key);
-            Query(block, key, path, true, &first);
-        }
-    }
+    std::vector<std::string> paths = fixtures::FirstTranslationPaths(block.data());
+    for (size_t i = 0; i < paths.size(); ++i)
+        Query(block, fixtures::kDescribedKeys[i], paths[i].c_str(), true, &first);
     std::printf("}}\n");
 }
 
