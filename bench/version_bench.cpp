@@ -128,7 +128,7 @@ std::vector<std::string> Modules(const std::string& dirs) {
 
 // Keeps the mean real time per iteration of the one benchmark.
 class Capture : public benchmark::ConsoleReporter {
-  public:
+public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs)
             if (run.run_type == Run::RT_Iteration && run.iterations > 0)
