@@ -61,7 +61,9 @@ int CDebugFile::IsOpen() {
     return Shared().fileHandle != INVALID_HANDLE_VALUE ? 1 : 0;
 }
 
-int CDebugFile::GetErrorCode() { return Shared().stateCode.load(); }
+int CDebugFile::GetErrorCode() {
+    return Shared().stateCode.load();
+}
 
 int CDebugFile::GetErrorText(char* buffer) {
     if (!buffer) return 1;
@@ -69,15 +71,28 @@ int CDebugFile::GetErrorText(char* buffer) {
     int code = Shared().stateCode.load();
     const char* text = nullptr;
     switch (code) {
-        case debuglog::kNoError: text = "No Error occured!"; break;
-        case debuglog::kCannotAppend: text = "Cannot open File to append!"; break;
-        case debuglog::kCannotRewrite: text = "Cannot open File to rewrite!"; break;
-        case debuglog::kNoFileName: text = "No filename specified!"; break;
-        case debuglog::kCannotWrite: text = "Could not write file! Disk full?"; break;
-        default: break;
+        case debuglog::kNoError:
+            text = "No Error occured!";
+            break;
+        case debuglog::kCannotAppend:
+            text = "Cannot open File to append!";
+            break;
+        case debuglog::kCannotRewrite:
+            text = "Cannot open File to rewrite!";
+            break;
+        case debuglog::kNoFileName:
+            text = "No filename specified!";
+            break;
+        case debuglog::kCannotWrite:
+            text = "Could not write file! Disk full?";
+            break;
+        default:
+            break;
     }
-    if (text) std::snprintf(buffer, kBufferSize, "%s", text);
-    else std::snprintf(buffer, kBufferSize, "Unknown error code: %d", code);
+    if (text)
+        std::snprintf(buffer, kBufferSize, "%s", text);
+    else
+        std::snprintf(buffer, kBufferSize, "Unknown error code: %d", code);
     return 1;
 }
 

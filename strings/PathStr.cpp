@@ -58,7 +58,9 @@ char* CPathStr::AddCharIfMissing(char ch) {
     return m_buffer;
 }
 
-char* CPathStr::AddBackslash() { return AddCharIfMissing('\\'); }
+char* CPathStr::AddBackslash() {
+    return AddCharIfMissing('\\');
+}
 
 char* CPathStr::AddPath(const char* part) {
     if (!part) return m_buffer;
@@ -123,7 +125,9 @@ int CPathStr::IsDir() {
     return static_cast<int>(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-int CPathStr::DoesFileExist(int mode) { return DoesFileExist(nullptr, mode); }
+int CPathStr::DoesFileExist(int mode) {
+    return DoesFileExist(nullptr, mode);
+}
 
 int CPathStr::DoesFileExist(const char* part, int mode) {
     if (!m_buffer) return 0;
@@ -146,8 +150,8 @@ int CPathStr::DoesFileExist(const char* part, int mode) {
     HANDLE file;
     {
         CriticalErrorsQuiet quiet;
-        file = CreateFileA(probe.GetBuffer(), 0, 0, nullptr, creation, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
+        file =
+            CreateFileA(probe.GetBuffer(), 0, 0, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
     }
     int result = 0;
     if (file != INVALID_HANDLE_VALUE) {
