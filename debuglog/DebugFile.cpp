@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "debuglog/LogState.h"
 
@@ -54,6 +55,20 @@ int CDebugFile::Close(const char* note) {
     if (log.fileHandle == INVALID_HANDLE_VALUE) return 0;
     if (!last) return 1;
     return CloseLogFile(note);
+}
+
+CDebugFile* CDebugFile::OpenForOwner(int* opened) {
+    *opened = 0;
+    CDebugFile* log = new (std::nothrow) CDebugFile;
+    if (!log) return nullptr;
+    *opened = log->Open(Shared().logName.load(), 1, 0);
+    // Switched on whatever Open returned. The switch is process-wide, so an
+    // owner created after someone switched it off finds it on again, also
+    // when its log is not available. (A CFileSearch opens its own log after
+    // its two CStr members, which have switched it on already; it needs
+    // nothing else.)
+    log->SetAutoFlush(1);
+    return log;
 }
 
 int CDebugFile::IsOpen() {

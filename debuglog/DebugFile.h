@@ -72,6 +72,17 @@ public:
     // lock (recursive) for its counters and the file handle.
     int WriteRaw(const char* text, int prefixed);
 
+    // The trace object of a library object (CStr, CPathStr, CList,
+    // CFileSearch), created, opened and set up in the one way they all share:
+    // a new instance, opened on the current shared log name (so an owner
+    // created after a fallback attaches to the numbered file) with rewrite 1,
+    // and periodic flushing switched on. *opened receives the result of Open;
+    // when it is 0 the string and list classes record kOwnerOpenFailed with
+    // GetErrorCode() as detail. Null (and *opened 0) when there is no memory.
+    static CDebugFile* OpenForOwner(int* opened);
+    // The error code a library object records when opening its log failed.
+    static constexpr int kOwnerOpenFailed = 102;
+
     // Bytes to allocate for formatting `format` with `args` in the file-only
     // writes (an estimate; see WriteVariants.cpp).
     static int EstimateLength(const char* format, va_list args);

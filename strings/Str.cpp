@@ -4,14 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 
-#include "debuglog/LogState.h"
 #include "strings/Mbcs.h"
 
 namespace {
-
-constexpr int kLogOpenFailed = 102;
 
 bool IsBlank(char ch) {
     return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n';
@@ -21,15 +17,15 @@ bool IsBlank(char ch) {
 
 CStr::CStr(const char* text, unsigned size)
     : m_buffer(nullptr), m_size(0), m_errorCode(0), m_errorDetail(0), m_log(nullptr) {
-    m_log = new (std::nothrow) CDebugFile;
+    int opened = 0;
+    m_log = CDebugFile::OpenForOwner(&opened);
     if (m_log) {
-        if (m_log->Open(debuglog::Shared().logName.load(), 1, 0)) {
+        if (opened) {
             TraceStep("CStr Konstruktor");
         } else {
-            m_errorCode = kLogOpenFailed;
+            m_errorCode = CDebugFile::kOwnerOpenFailed;
             m_errorDetail = m_log->GetErrorCode();
         }
-        m_log->SetAutoFlush(1);
     }
     if (text)
         Set(text, size);
