@@ -1,7 +1,10 @@
-// CDebugFile: construction, instance counting, error codes and the trace
-// operations that feed the debugger channel.
+// CDebugFile: construction, instance counting and its report, the opening
+// step of the library's owners, error codes and the trace operations that
+// feed the debugger channel.
 #include "debuglog/DebugFile.h"
 
+#include <cinttypes>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -69,6 +72,13 @@ CDebugFile* CDebugFile::OpenForOwner(int* opened) {
     // nothing else.)
     log->SetAutoFlush(1);
     return log;
+}
+
+int CDebugFile::ShowInstances() {
+    // The whole address, also where pointers are wider than an unsigned.
+    TraceLine("CDebugFile(0x%" PRIxPTR ") NumOfInstance = %i", reinterpret_cast<uintptr_t>(this),
+              Shared().NumOfInstance.load());
+    return 1;
 }
 
 int CDebugFile::IsOpen() {
@@ -161,10 +171,5 @@ int CDebugFile::TraceLineLevel(int level, const char* format, ...) {
     va_start(args, format);
     TraceBody(format, args, true, true, "NULL\r\n", "NULL\n");
     va_end(args);
-    return 1;
-}
-
-int CDebugFile::SetAutoFlush(int on) {
-    Shared().autoFlush = on;
     return 1;
 }
