@@ -1,12 +1,11 @@
-// CPathStr: construction, building paths, cutting the last part, and the
-// directory and file existence tests.
+// CPathStr: construction, building paths, and the directory and file
+// existence tests.
 #include "strings/PathStr.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 
-#include "strings/Mbcs.h"
 
 namespace {
 
@@ -86,31 +85,6 @@ char* CPathStr::AddPath(const char* part) {
 char* CPathStr::MakePath(const char* part) {
     TraceStep("CPathStr::MakePath");
     return AddPath(part);
-}
-
-char* CPathStr::ExtractPathEx(CStr* out) {
-    TraceStep("CPathStr::ExtractPathEx");
-    if (!m_buffer) return nullptr;
-    char* slash = const_cast<char*>(mbcs::FindLastChar(m_buffer, '\\'));
-    if (!slash) return nullptr;
-    if (!out) {
-        *slash = '\0';
-        return m_buffer;
-    }
-    // The own text stays whole: cut it only for the moment out takes it.
-    size_t keptSize = m_size;
-    char* kept = static_cast<char*>(std::malloc(keptSize));
-    if (!kept) return nullptr;
-    std::memcpy(kept, m_buffer, keptSize);
-    *slash = '\0';
-    out->Set(m_buffer, 0);
-    if (m_buffer) {  // out may be this object, and its Set may have replaced the buffer
-        size_t back = keptSize < m_size ? keptSize : m_size;
-        std::memcpy(m_buffer, kept, back);
-        m_buffer[back - 1] = '\0';
-    }
-    std::free(kept);
-    return out->GetBuffer();
 }
 
 int CPathStr::IsDir() {
