@@ -1,9 +1,10 @@
 // CDebugFile: the trace object every library object owns.
 //
-// All instances of a process share one log state (LogState.h): the log file,
-// its name, a state code, the count of open instances and the switches, behind
-// one recursive lock. Each instance owns only its formatting and debugger
-// output buffer. A trace reaches the debugger channel (OutputDebugStringA) as
+// All instances of a process share one log state (LogState.h, private to
+// debuglog): the log file, its name, a state code, the count of open instances
+// and the switches, behind one recursive lock. Each instance owns only its
+// formatting and debugger output buffer and a few flags. A trace reaches the debugger channel
+// (OutputDebugStringA) as
 // "[QZMPurgeLib,0x<thread id>] <text>", and the log file only while file
 // logging is switched on with Enable.
 #pragma once
@@ -25,6 +26,7 @@ struct CDebugOutput {
     char* text;            // capacity + 1 bytes at least, NUL-terminated
     unsigned capacity;     // characters that fit in text
     unsigned tagOverhead;  // length of the module tag plus 3
+    unsigned allocation;   // bytes really allocated for text (0 while absent)
 
     void Init();
     void Prepare();
@@ -32,8 +34,6 @@ struct CDebugOutput {
     void Output(int takeLock);
     void Print(const char* format, ...);
     void Release();
-
-    unsigned allocation;  // bytes really allocated for text (0 while absent)
 };
 
 class CDebugFile {
