@@ -28,6 +28,7 @@ CDebugFile::CDebugFile() {
     debuglog::CreateSharedLock();
     m_fallback = 0;
     m_header = 1;
+    m_counted = 0;
 }
 
 CDebugFile::~CDebugFile() {
@@ -40,7 +41,10 @@ int CDebugFile::Open(const char* name, int rewrite, int reserved) {
     if (log.stateCode.load() != debuglog::kNoError) return 0;
     {
         SharedLock guard;
-        if (!m_fallback) ++log.NumOfInstance;
+        if (!m_fallback) {
+            ++log.NumOfInstance;
+            ++m_counted;
+        }
     }
     if (!log.enabled.load()) return 1;
     return OpenLogFile(name, rewrite, reserved);
@@ -54,6 +58,9 @@ int CDebugFile::Close(const char* note) {
     // to be closed, or take the count below zero.
     SharedLock guard;
     if (log.NumOfInstance.load() == 0) return 0;
+    // Only what this instance's own Open counted is counted down (m_counted).
+    if (m_counted == 0) return 0;
+    --m_counted;
     bool last = --log.NumOfInstance == 0;
     if (log.fileHandle == INVALID_HANDLE_VALUE) return 0;
     if (!last) return 1;

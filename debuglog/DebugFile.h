@@ -95,10 +95,17 @@ public:
 
 protected:
     CDebugOutput m_output;
-    int m_fallback;
-    int m_header;
+    int m_fallback;  // this instance moved the log to a numbered file
+    int m_header;    // this instance writes the stamp and header lines
 
 private:
+    // How many times Open counted this instance in the shared count and no
+    // Close has counted it down yet. Close counts down only while it is above
+    // 0, so an instance that Open did not count (a failure was recorded
+    // before, or it was never opened) cannot take the count of a live one and
+    // close the shared log under it.
+    int m_counted;
+
     // The common body of TraceLevel, Trace, TraceLine and TraceLineLevel.
     void TraceBody(const char* format, va_list args, bool lineEnd, bool ensureNewline,
                    const char* nullFile, const char* nullDebug);
