@@ -1,9 +1,13 @@
-// CDebugFile: construction, instance counting, error codes and the trace
-// operations that feed the debugger channel.
+// CDebugFile: construction, instance counting and its report, the opening
+// step of the library's owners, error codes and the trace operations that
+// feed the debugger channel.
 #include "debuglog/DebugFile.h"
 
+#include <cinttypes>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "debuglog/LogState.h"
 
@@ -24,6 +28,7 @@ CDebugFile::CDebugFile() {
     debuglog::CreateSharedLock();
     m_fallback = 0;
     m_header = 1;
+    m_counted = 0;
 }
 
 CDebugFile::~CDebugFile() {
@@ -36,7 +41,10 @@ int CDebugFile::Open(const char* name, int rewrite, int reserved) {
     if (log.stateCode.load() != debuglog::kNoError) return 0;
     {
         SharedLock guard;
-        if (!m_fallback) ++log.NumOfInstance;
+        if (!m_fallback) {
+            ++log.NumOfInstance;
+            ++m_counted;
+        }
     }
     if (!log.enabled.load()) return 1;
     return OpenLogFile(name, rewrite, reserved);
@@ -50,10 +58,34 @@ int CDebugFile::Close(const char* note) {
     // to be closed, or take the count below zero.
     SharedLock guard;
     if (log.NumOfInstance.load() == 0) return 0;
+    // Only what this instance's own Open counted is counted down (m_counted).
+    if (m_counted == 0) return 0;
+    --m_counted;
     bool last = --log.NumOfInstance == 0;
     if (log.fileHandle == INVALID_HANDLE_VALUE) return 0;
     if (!last) return 1;
     return CloseLogFile(note);
+}
+
+CDebugFile* CDebugFile::OpenForOwner(int* opened) {
+    *opened = 0;
+    CDebugFile* log = new (std::nothrow) CDebugFile;
+    if (!log) return nullptr;
+    *opened = log->Open(Shared().logName.load(), 1, 0);
+    // Switched on whatever Open returned. The switch is process-wide, so an
+    // owner created after someone switched it off finds it on again, also
+    // when its log is not available. (A CFileSearch opens its own log after
+    // its two CStr members, which have switched it on already; it needs
+    // nothing else.)
+    log->SetAutoFlush(1);
+    return log;
+}
+
+int CDebugFile::ShowInstances() {
+    // The whole address, also where pointers are wider than an unsigned.
+    TraceLine("CDebugFile(0x%" PRIxPTR ") NumOfInstance = %i", reinterpret_cast<uintptr_t>(this),
+              Shared().NumOfInstance.load());
+    return 1;
 }
 
 int CDebugFile::IsOpen() {
@@ -61,7 +93,9 @@ int CDebugFile::IsOpen() {
     return Shared().fileHandle != INVALID_HANDLE_VALUE ? 1 : 0;
 }
 
-int CDebugFile::GetErrorCode() { return Shared().stateCode.load(); }
+int CDebugFile::GetErrorCode() {
+    return Shared().stateCode.load();
+}
 
 int CDebugFile::GetErrorText(char* buffer) {
     if (!buffer) return 1;
@@ -69,15 +103,28 @@ int CDebugFile::GetErrorText(char* buffer) {
     int code = Shared().stateCode.load();
     const char* text = nullptr;
     switch (code) {
-        case debuglog::kNoError: text = "No Error occured!"; break;
-        case debuglog::kCannotAppend: text = "Cannot open File to append!"; break;
-        case debuglog::kCannotRewrite: text = "Cannot open File to rewrite!"; break;
-        case debuglog::kNoFileName: text = "No filename specified!"; break;
-        case debuglog::kCannotWrite: text = "Could not write file! Disk full?"; break;
-        default: break;
+        case debuglog::kNoError:
+            text = "No Error occured!";
+            break;
+        case debuglog::kCannotAppend:
+            text = "Cannot open File to append!";
+            break;
+        case debuglog::kCannotRewrite:
+            text = "Cannot open File to rewrite!";
+            break;
+        case debuglog::kNoFileName:
+            text = "No filename specified!";
+            break;
+        case debuglog::kCannotWrite:
+            text = "Could not write file! Disk full?";
+            break;
+        default:
+            break;
     }
-    if (text) std::snprintf(buffer, kBufferSize, "%s", text);
-    else std::snprintf(buffer, kBufferSize, "Unknown error code: %d", code);
+    if (text)
+        std::snprintf(buffer, kBufferSize, "%s", text);
+    else
+        std::snprintf(buffer, kBufferSize, "Unknown error code: %d", code);
     return 1;
 }
 
@@ -131,10 +178,5 @@ int CDebugFile::TraceLineLevel(int level, const char* format, ...) {
     va_start(args, format);
     TraceBody(format, args, true, true, "NULL\r\n", "NULL\n");
     va_end(args);
-    return 1;
-}
-
-int CDebugFile::SetAutoFlush(int on) {
-    Shared().autoFlush = on;
     return 1;
 }

@@ -1,9 +1,10 @@
 // CDebugFile: the trace object every library object owns.
 //
-// All instances of a process share one log state (LogState.h): the log file,
-// its name, a state code, the count of open instances and the switches, behind
-// one recursive lock. Each instance owns only its formatting and debugger
-// output buffer. A trace reaches the debugger channel (OutputDebugStringA) as
+// All instances of a process share one log state (LogState.h, private to
+// debuglog): the log file, its name, a state code, the count of open instances
+// and the switches, behind one recursive lock. Each instance owns only its
+// formatting and debugger output buffer and a few flags. A trace reaches the debugger channel
+// (OutputDebugStringA) as
 // "[QZMPurgeLib,0x<thread id>] <text>", and the log file only while file
 // logging is switched on with Enable.
 #pragma once
@@ -25,6 +26,7 @@ struct CDebugOutput {
     char* text;            // capacity + 1 bytes at least, NUL-terminated
     unsigned capacity;     // characters that fit in text
     unsigned tagOverhead;  // length of the module tag plus 3
+    unsigned allocation;   // bytes really allocated for text (0 while absent)
 
     void Init();
     void Prepare();
@@ -32,8 +34,6 @@ struct CDebugOutput {
     void Output(int takeLock);
     void Print(const char* format, ...);
     void Release();
-
-    unsigned allocation;  // bytes really allocated for text (0 while absent)
 };
 
 class CDebugFile {
@@ -72,6 +72,17 @@ public:
     // lock (recursive) for its counters and the file handle.
     int WriteRaw(const char* text, int prefixed);
 
+    // The trace object of a library object (CStr, CPathStr, CList,
+    // CFileSearch), created, opened and set up in the one way they all share:
+    // a new instance, opened on the current shared log name (so an owner
+    // created after a fallback attaches to the numbered file) with rewrite 1,
+    // and periodic flushing switched on. *opened receives the result of Open;
+    // when it is 0 the string and list classes record kOwnerOpenFailed with
+    // GetErrorCode() as detail. Null (and *opened 0) when there is no memory.
+    static CDebugFile* OpenForOwner(int* opened);
+    // The error code a library object records when opening its log failed.
+    static constexpr int kOwnerOpenFailed = 102;
+
     // Bytes to allocate for formatting `format` with `args` in the file-only
     // writes (an estimate; see WriteVariants.cpp).
     static int EstimateLength(const char* format, va_list args);
@@ -84,10 +95,17 @@ public:
 
 protected:
     CDebugOutput m_output;
-    int m_fallback;
-    int m_header;
+    int m_fallback;  // this instance moved the log to a numbered file
+    int m_header;    // this instance writes the stamp and header lines
 
 private:
+    // How many times Open counted this instance in the shared count and no
+    // Close has counted it down yet. Close counts down only while it is above
+    // 0, so an instance that Open did not count (a failure was recorded
+    // before, or it was never opened) cannot take the count of a live one and
+    // close the shared log under it.
+    int m_counted;
+
     // The common body of TraceLevel, Trace, TraceLine and TraceLineLevel.
     void TraceBody(const char* format, va_list args, bool lineEnd, bool ensureNewline,
                    const char* nullFile, const char* nullDebug);

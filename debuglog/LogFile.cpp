@@ -1,6 +1,6 @@
-// The log file sink of CDebugFile: switching file logging on, opening the
-// shared log (with a numbered file when another process holds it), closing it,
-// the writer through which every byte reaches it, and the time-stamped lines.
+// The log file sink of CDebugFile: opening the shared log (with a numbered
+// file when another process holds it), closing it, the writer through which
+// every byte reaches it, and the time-stamped lines.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -67,10 +67,6 @@ void TickText(char* out, size_t size) {
 }
 
 }  // namespace
-
-int CDebugFile::Enable(int on) {
-    return Shared().enabled.exchange(on);
-}
 
 int CDebugFile::OpenLogFile(const char* name, int rewrite, int reserved) {
     debuglog::LogState& log = Shared();

@@ -1,3 +1,4 @@
+// The shared log state and the life of its lock.
 #include "debuglog/LogState.h"
 
 #include <mutex>

@@ -1,6 +1,6 @@
-// The file-only writes of CDebugFile and the estimate that sizes their buffer.
-#include <cinttypes>
-#include <cstdint>
+// The further writes of CDebugFile: the file-only writes and the estimate
+// that sizes their buffer, the explicit flush, and the rows of a fill
+// character.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -313,32 +313,5 @@ int CDebugFile::TraceRow(char fill, unsigned count) {
     else
         TraceLine("%s", row);
     std::free(row);
-    return 1;
-}
-
-int CDebugFile::SetHeaderLines(int on) {
-    m_header = on;
-    return 1;
-}
-
-int CDebugFile::SetLineNumbers(int on) {
-    Shared().lineNumbers = on;
-    return 1;
-}
-
-int CDebugFile::SetTickStamp(int on) {
-    Shared().tickStamp = on;
-    return on;
-}
-
-int CDebugFile::ShowInstances() {
-    // The whole address, also where pointers are wider than an unsigned.
-    TraceLine("CDebugFile(0x%" PRIxPTR ") NumOfInstance = %i", reinterpret_cast<uintptr_t>(this),
-              Shared().NumOfInstance.load());
-    return 1;
-}
-
-int CDebugFile::SetMaxLines(int count) {
-    Shared().maxWrites = count;
     return 1;
 }

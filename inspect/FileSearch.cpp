@@ -6,9 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 
-#include "debuglog/LogState.h"
 #include "inspect/BytePattern.h"
 #include "inspect/HitContext.h"
 #include "platform/Windows.h"
@@ -30,8 +28,9 @@ CFileSearch::CFileSearch(const char* fileName)
       m_scanBuffer(nullptr),
       m_scanBufferSize(0) {
     m_fileName.Set(fileName, 0);
-    m_log = new (std::nothrow) CDebugFile;
-    if (m_log && !m_log->Open(debuglog::Shared().logName.load(), 1, 0)) m_log->SetAutoFlush(1);
+    // The searcher keeps no error of its own when its log is not available.
+    int opened = 0;
+    m_log = CDebugFile::OpenForOwner(&opened);
 }
 
 CFileSearch::~CFileSearch() {

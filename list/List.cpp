@@ -1,16 +1,6 @@
 // CList: construction, destruction, the cursor and access by index.
 #include "list/List.h"
 
-#include <new>
-
-#include "debuglog/LogState.h"
-
-namespace {
-
-constexpr int kLogOpenFailed = 102;
-
-}  // namespace
-
 CList::CList()
     : m_log(nullptr),
       m_count(0),
@@ -21,13 +11,13 @@ CList::CList()
       m_autoDelete(1) {
     InitializeCriticalSection(&m_lock);
     // Without its log the list works, it only does not trace.
-    m_log = new (std::nothrow) CDebugFile;
+    int opened = 0;
+    m_log = CDebugFile::OpenForOwner(&opened);
     if (!m_log) return;
-    if (!m_log->Open(debuglog::Shared().logName.load(), 1, 0)) {
-        m_errorCode = kLogOpenFailed;
+    if (!opened) {
+        m_errorCode = CDebugFile::kOwnerOpenFailed;
         m_errorDetail = m_log->GetErrorCode();
     }
-    m_log->SetAutoFlush(1);
     TraceStep("CList Konstruktor");
 }
 

@@ -1,5 +1,6 @@
-// Queries on the file system: can the directory be entered, does it hold
-// entries or subdirectories; and the recorded error pair.
+// Queries on the file system: is it a directory, does the file exist, can the
+// directory be entered, does it hold entries or subdirectories; and the error
+// pair they record.
 #include <cstdlib>
 #include <cstring>
 
@@ -8,7 +9,24 @@
 
 namespace {
 
+// The error code of a file test on an empty path.
+constexpr int kEmptyPath = 109;
+// Where a failed query recorded its error (the detail of the error pair).
+constexpr int kPlaceEmptyPath = 1022;
+constexpr int kPlaceFileQuery = 1023;
 constexpr int kPlaceEnterDirectory = 1024;
+
+// Restores the process error mode when a query is done.
+class CriticalErrorsQuiet {
+public:
+    CriticalErrorsQuiet() : m_previous(SetErrorMode(SEM_FAILCRITICALERRORS)) {}
+    ~CriticalErrorsQuiet() { SetErrorMode(m_previous); }
+    CriticalErrorsQuiet(const CriticalErrorsQuiet&) = delete;
+    CriticalErrorsQuiet& operator=(const CriticalErrorsQuiet&) = delete;
+
+private:
+    UINT m_previous;
+};
 
 // The search pattern "<dir>\*" in a buffer of the system's path size. False
 // when it does not fit: such a directory cannot be searched.
@@ -65,6 +83,63 @@ const char* SaveCurrentDirectory(char (&fixed)[256], char** extra) {
 }
 
 }  // namespace
+
+int CPathStr::IsDir() {
+    TraceStep("CPathStr::IsDir");
+    if (!m_buffer) return 0;
+    DWORD attributes;
+    {
+        CriticalErrorsQuiet quiet;
+        attributes = GetFileAttributesA(m_buffer);
+    }
+    if (attributes == INVALID_FILE_ATTRIBUTES) return 0;
+    return static_cast<int>(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+int CPathStr::DoesFileExist(int mode) {
+    return DoesFileExist(nullptr, mode);
+}
+
+int CPathStr::DoesFileExist(const char* part, int mode) {
+    if (!m_buffer) return 0;
+    CPathStr probe(m_buffer, 255);
+    m_errorCode = 0;
+    if (part) probe.MakePath(part);
+    if (probe.IsEmpty()) {
+        m_errorCode = kEmptyPath;
+        m_errorDetail = kPlaceEmptyPath;
+        return 0;
+    }
+    if (probe.IsDir()) return 0;  // a directory is not a file
+
+    // A test never creates or empties a file: the creating and truncating
+    // modes are answered as an open of an existing file answers.
+    DWORD creation = static_cast<DWORD>(mode);
+    if (creation == CREATE_NEW || creation == CREATE_ALWAYS || creation == OPEN_ALWAYS ||
+        creation == TRUNCATE_EXISTING)
+        creation = OPEN_EXISTING;
+    HANDLE file;
+    {
+        CriticalErrorsQuiet quiet;
+        file =
+            CreateFileA(probe.GetBuffer(), 0, 0, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+    int result = 0;
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+        result = 1;
+    } else {
+        m_errorDetail = kPlaceFileQuery;
+        m_errorCode = static_cast<int>(GetLastError());
+        // Present, but protected, in use or in the way.
+        result = (m_errorCode == ERROR_ACCESS_DENIED || m_errorCode == ERROR_SHARING_VIOLATION ||
+                  m_errorCode == ERROR_LOCK_VIOLATION || m_errorCode == ERROR_FILE_EXISTS)
+                     ? 1
+                     : 0;
+    }
+    TraceStep("DoesFileExist (Mode=%d)'%s'? %s", mode, m_buffer, result ? "Ja" : "Nein");
+    return result;
+}
 
 int CPathStr::DoesDirExist() {
     if (!m_buffer || IsEmpty()) return 0;

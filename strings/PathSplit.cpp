@@ -60,6 +60,31 @@ char* CPathStr::ExtractDriveEx(CStr* out) {
     return out->GetBuffer();
 }
 
+char* CPathStr::ExtractPathEx(CStr* out) {
+    TraceStep("CPathStr::ExtractPathEx");
+    if (!m_buffer) return nullptr;
+    char* slash = const_cast<char*>(mbcs::FindLastChar(m_buffer, '\\'));
+    if (!slash) return nullptr;
+    if (!out) {
+        *slash = '\0';
+        return m_buffer;
+    }
+    // The own text stays whole: cut it only for the moment out takes it.
+    size_t keptSize = m_size;
+    char* kept = static_cast<char*>(std::malloc(keptSize));
+    if (!kept) return nullptr;
+    std::memcpy(kept, m_buffer, keptSize);
+    *slash = '\0';
+    out->Set(m_buffer, 0);
+    if (m_buffer) {  // out may be this object, and its Set may have replaced the buffer
+        size_t back = keptSize < m_size ? keptSize : m_size;
+        std::memcpy(m_buffer, kept, back);
+        m_buffer[back - 1] = '\0';
+    }
+    std::free(kept);
+    return out->GetBuffer();
+}
+
 char* CPathStr::ExtractNameEx(CStr* out) {
     TraceStep("CPathStr::ExtractNameEx");
     if (!m_buffer) return nullptr;

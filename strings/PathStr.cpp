@@ -1,32 +1,9 @@
-// CPathStr: construction, building paths, cutting the last part, and the
-// directory and file existence tests.
+// CPathStr: construction and building paths.
 #include "strings/PathStr.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
-
-#include "strings/Mbcs.h"
-
-namespace {
-
-constexpr int kEmptyPath = 109;
-constexpr int kPlaceFileQuery = 1023;
-constexpr int kPlaceEmptyPath = 1022;
-
-// Restores the process error mode when a query is done.
-class CriticalErrorsQuiet {
-public:
-    CriticalErrorsQuiet() : m_previous(SetErrorMode(SEM_FAILCRITICALERRORS)) {}
-    ~CriticalErrorsQuiet() { SetErrorMode(m_previous); }
-    CriticalErrorsQuiet(const CriticalErrorsQuiet&) = delete;
-    CriticalErrorsQuiet& operator=(const CriticalErrorsQuiet&) = delete;
-
-private:
-    UINT m_previous;
-};
-
-}  // namespace
 
 CPathStr::CPathStr(const char* text, unsigned size) : CStr(text, size) {
     TraceStep("CPathStr Konstruktor");
@@ -58,7 +35,9 @@ char* CPathStr::AddCharIfMissing(char ch) {
     return m_buffer;
 }
 
-char* CPathStr::AddBackslash() { return AddCharIfMissing('\\'); }
+char* CPathStr::AddBackslash() {
+    return AddCharIfMissing('\\');
+}
 
 char* CPathStr::AddPath(const char* part) {
     if (!part) return m_buffer;
@@ -84,84 +63,4 @@ char* CPathStr::AddPath(const char* part) {
 char* CPathStr::MakePath(const char* part) {
     TraceStep("CPathStr::MakePath");
     return AddPath(part);
-}
-
-char* CPathStr::ExtractPathEx(CStr* out) {
-    TraceStep("CPathStr::ExtractPathEx");
-    if (!m_buffer) return nullptr;
-    char* slash = const_cast<char*>(mbcs::FindLastChar(m_buffer, '\\'));
-    if (!slash) return nullptr;
-    if (!out) {
-        *slash = '\0';
-        return m_buffer;
-    }
-    // The own text stays whole: cut it only for the moment out takes it.
-    size_t keptSize = m_size;
-    char* kept = static_cast<char*>(std::malloc(keptSize));
-    if (!kept) return nullptr;
-    std::memcpy(kept, m_buffer, keptSize);
-    *slash = '\0';
-    out->Set(m_buffer, 0);
-    if (m_buffer) {  // out may be this object, and its Set may have replaced the buffer
-        size_t back = keptSize < m_size ? keptSize : m_size;
-        std::memcpy(m_buffer, kept, back);
-        m_buffer[back - 1] = '\0';
-    }
-    std::free(kept);
-    return out->GetBuffer();
-}
-
-int CPathStr::IsDir() {
-    TraceStep("CPathStr::IsDir");
-    if (!m_buffer) return 0;
-    DWORD attributes;
-    {
-        CriticalErrorsQuiet quiet;
-        attributes = GetFileAttributesA(m_buffer);
-    }
-    if (attributes == INVALID_FILE_ATTRIBUTES) return 0;
-    return static_cast<int>(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-int CPathStr::DoesFileExist(int mode) { return DoesFileExist(nullptr, mode); }
-
-int CPathStr::DoesFileExist(const char* part, int mode) {
-    if (!m_buffer) return 0;
-    CPathStr probe(m_buffer, 255);
-    m_errorCode = 0;
-    if (part) probe.MakePath(part);
-    if (probe.IsEmpty()) {
-        m_errorCode = kEmptyPath;
-        m_errorDetail = kPlaceEmptyPath;
-        return 0;
-    }
-    if (probe.IsDir()) return 0;  // a directory is not a file
-
-    // A test never creates or empties a file: the creating and truncating
-    // modes are answered as an open of an existing file answers.
-    DWORD creation = static_cast<DWORD>(mode);
-    if (creation == CREATE_NEW || creation == CREATE_ALWAYS || creation == OPEN_ALWAYS ||
-        creation == TRUNCATE_EXISTING)
-        creation = OPEN_EXISTING;
-    HANDLE file;
-    {
-        CriticalErrorsQuiet quiet;
-        file = CreateFileA(probe.GetBuffer(), 0, 0, nullptr, creation, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
-    }
-    int result = 0;
-    if (file != INVALID_HANDLE_VALUE) {
-        CloseHandle(file);
-        result = 1;
-    } else {
-        m_errorDetail = kPlaceFileQuery;
-        m_errorCode = static_cast<int>(GetLastError());
-        // Present, but protected, in use or in the way.
-        result = (m_errorCode == ERROR_ACCESS_DENIED || m_errorCode == ERROR_SHARING_VIOLATION ||
-                  m_errorCode == ERROR_LOCK_VIOLATION || m_errorCode == ERROR_FILE_EXISTS)
-                     ? 1
-                     : 0;
-    }
-    TraceStep("DoesFileExist (Mode=%d)'%s'? %s", mode, m_buffer, result ? "Ja" : "Nein");
-    return result;
 }

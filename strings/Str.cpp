@@ -4,33 +4,33 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 
-#include "debuglog/LogState.h"
 #include "strings/Mbcs.h"
 
 namespace {
 
-constexpr int kLogOpenFailed = 102;
-
-bool IsBlank(char ch) { return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n'; }
+bool IsBlank(char ch) {
+    return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n';
+}
 
 }  // namespace
 
 CStr::CStr(const char* text, unsigned size)
     : m_buffer(nullptr), m_size(0), m_errorCode(0), m_errorDetail(0), m_log(nullptr) {
-    m_log = new (std::nothrow) CDebugFile;
+    int opened = 0;
+    m_log = CDebugFile::OpenForOwner(&opened);
     if (m_log) {
-        if (m_log->Open(debuglog::Shared().logName.load(), 1, 0)) {
+        if (opened) {
             TraceStep("CStr Konstruktor");
         } else {
-            m_errorCode = kLogOpenFailed;
+            m_errorCode = CDebugFile::kOwnerOpenFailed;
             m_errorDetail = m_log->GetErrorCode();
         }
-        m_log->SetAutoFlush(1);
     }
-    if (text) Set(text, size);
-    else Set("", 0);
+    if (text)
+        Set(text, size);
+    else
+        Set("", 0);
 }
 
 CStr::~CStr() {
@@ -145,10 +145,18 @@ CStr& CStr::operator+=(const CStr& other) {
     return *this;
 }
 
-int CStr::operator==(const char* text) const { return IsEqual(text, 1); }
-int CStr::operator==(const CStr& other) const { return IsEqual(other.GetBuffer(), 1); }
-int CStr::operator!=(const char* text) const { return 1 - IsEqual(text, 1); }
-int CStr::operator!=(const CStr& other) const { return 1 - IsEqual(other.GetBuffer(), 1); }
+int CStr::operator==(const char* text) const {
+    return IsEqual(text, 1);
+}
+int CStr::operator==(const CStr& other) const {
+    return IsEqual(other.GetBuffer(), 1);
+}
+int CStr::operator!=(const char* text) const {
+    return 1 - IsEqual(text, 1);
+}
+int CStr::operator!=(const CStr& other) const {
+    return 1 - IsEqual(other.GetBuffer(), 1);
+}
 
 char* CStr::Add(const char* text) {
     if (!text) {
@@ -176,13 +184,21 @@ char* CStr::Add(const char* text) {
     return m_buffer;
 }
 
-char* CStr::GetBuffer() const { return m_buffer; }
+char* CStr::GetBuffer() const {
+    return m_buffer;
+}
 
-int CStr::StrLen(const char* text) const { return text ? static_cast<int>(std::strlen(text)) : 0; }
+int CStr::StrLen(const char* text) const {
+    return text ? static_cast<int>(std::strlen(text)) : 0;
+}
 
-int CStr::GetLength() const { return m_buffer ? static_cast<int>(std::strlen(m_buffer)) : 0; }
+int CStr::GetLength() const {
+    return m_buffer ? static_cast<int>(std::strlen(m_buffer)) : 0;
+}
 
-unsigned CStr::GetSize() const { return m_size ? m_size - 1 : 0; }
+unsigned CStr::GetSize() const {
+    return m_size ? m_size - 1 : 0;
+}
 
 int CStr::IsEmpty() const {
     if (!m_buffer) return 1;
@@ -193,7 +209,9 @@ int CStr::IsEmpty() const {
 
 char* CStr::Find(const char* text, const char* pattern, int caseSensitive) {
     if (!text || !*text || !pattern) {
-        TraceStep("CStr::Find mit fehlerhafter Parameter\xFC" "bergabe");
+        TraceStep(
+            "CStr::Find mit fehlerhafter Parameter\xFC"
+            "bergabe");
         return nullptr;
     }
     TraceStep("CStr::Find von %s", pattern);
@@ -238,8 +256,10 @@ char* CStr::RemoveLast(char ch, int repeat) {
 
 int CStr::Show(const char* text) {
     if (!m_log) return 0;
-    if (text) TraceStep("CStr::Show(extern):%s", text);
-    else TraceStep("CStr::Show(interner buffer):%s", m_buffer ? m_buffer : "");
+    if (text)
+        TraceStep("CStr::Show(extern):%s", text);
+    else
+        TraceStep("CStr::Show(interner buffer):%s", m_buffer ? m_buffer : "");
     return 1;
 }
 
@@ -254,12 +274,15 @@ char* CStr::FormatInto(int add, const char* format, va_list args) {
     int needed = std::vsnprintf(nullptr, 0, format, measure);
     va_end(measure);
     if (needed < 0) return m_buffer;
-    if (static_cast<size_t>(needed) + 1 > scratchSize) scratchSize = static_cast<size_t>(needed) + 1;
+    if (static_cast<size_t>(needed) + 1 > scratchSize)
+        scratchSize = static_cast<size_t>(needed) + 1;
     char* scratch = static_cast<char*>(std::calloc(scratchSize, 1));
     if (!scratch) return m_buffer;
     std::vsnprintf(scratch, scratchSize, format, args);
-    if (add) Add(scratch);
-    else Set(scratch, 0);
+    if (add)
+        Add(scratch);
+    else
+        Set(scratch, 0);
     std::free(scratch);
     return m_buffer;
 }

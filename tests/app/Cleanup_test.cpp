@@ -7,7 +7,6 @@
 
 #include <string>
 
-#include "debuglog/LogState.h"
 #include "platform/Windows.h"
 #include "platform/posix/TestHooks.h"
 #include "tests/support/PeWriter.h"

@@ -5,11 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "debuglog/LogState.h"
+#include "inspect/FileSearch.h"
+#include "list/List.h"
+#include "strings/PathStr.h"
 #include "strings/Str.h"
 #include "tests/debuglog/LogTestSupport.h"
 
@@ -60,6 +65,38 @@ TEST(DebugFile, CloseWithoutInstancesAndRecordedFailures) {
         EXPECT_EQ(Shared().NumOfInstance.load(), 0);
         CStr str("x", 255);
         EXPECT_EQ(str.GetLength(), 1);
+    });
+}
+
+TEST(DebugFile, EveryOwnerOpensItsLogTheSameWay) {
+    // Each library object counts while the log is available, is refused
+    // without counting after a recorded failure, and switches the
+    // process-wide periodic flush back on in both cases.
+    const struct {
+        const char* owner;
+        std::function<std::shared_ptr<void>()> make;
+    } owners[] = {
+        {"CStr", [] { return std::make_shared<CStr>("x", 255); }},
+        {"CPathStr", [] { return std::make_shared<CPathStr>("C:\\x", 255); }},
+        {"CList", [] { return std::make_shared<CList>(); }},
+        {"CFileSearch", [] { return std::make_shared<CFileSearch>("C:\\x"); }},
+    };
+    logtest::RunInChild([&] {
+        CDebugFile switches;
+        for (int failed = 0; failed <= 1; ++failed) {
+            if (failed) Shared().stateCode = debuglog::kCannotRewrite;
+            for (const auto& o : owners) {
+                int before = Shared().NumOfInstance.load();
+                switches.SetAutoFlush(0);
+                std::shared_ptr<void> owner = o.make();
+                // A CFileSearch holds three logs: its own and its two strings'.
+                int logs = std::string(o.owner) == "CFileSearch" ? 3 : 1;
+                EXPECT_EQ(Shared().NumOfInstance.load(), before + (failed ? 0 : logs)) << o.owner;
+                EXPECT_EQ(Shared().autoFlush.load(), 1) << o.owner << (failed ? " failed" : "");
+                owner.reset();
+                EXPECT_EQ(Shared().NumOfInstance.load(), before) << o.owner;
+            }
+        }
     });
 }
 

@@ -5,15 +5,20 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "debuglog/DebugFile.h"
 #include "debuglog/LogState.h"
+#include "inspect/FileSearch.h"
+#include "list/List.h"
 #include "platform/Windows.h"
 #include "platform/posix/PosixPaths.h"
 #include "platform/posix/TestHooks.h"
+#include "strings/PathStr.h"
 #include "tests/debuglog/LogTestSupport.h"
 
 using debuglog::Shared;
@@ -236,6 +241,52 @@ TEST(LogFile, AllNumberedNamesHeld) {
         // The refused opens emptied none of the held files.
         EXPECT_EQ(windows.Read("Debug.log") + windows.Read("Debug100.log"), "belegtbelegt");
         EXPECT_FALSE(windows.Has("Debug101.log"));
+    });
+}
+
+TEST(LogFile, ObjectsCreatedAfterAFailureLeaveTheLogToTheLiveOwner) {
+    // After a recorded failure Open counts no new instance, so their Close
+    // must not count down either: else the first one to go would close the
+    // file under the owner that opened it, and its later lines would be lost.
+    // In the numbered file of a fallback as in the log itself.
+    const std::function<std::shared_ptr<void>()> shortLived[] = {
+        [] { return std::make_shared<CStr>("x", 255); },
+        [] { return std::make_shared<CPathStr>("C:\\x", 255); },
+        [] { return std::make_shared<CList>(); },
+        [] { return std::make_shared<CFileSearch>("C:\\x"); },
+        [] {  // opened on its own, refused like the owners
+            auto log = std::make_shared<CDebugFile>();
+            EXPECT_EQ(log->Open(Shared().logName.load(), 1, 0), 0);
+            return log;
+        },
+        [] { return std::make_shared<CDebugFile>(); },  // never opened
+    };
+    for (int rewrite = 0; rewrite <= 1; ++rewrite) {
+        TempWindows windows;
+        RunInChild([&] {
+            CDebugFile* owner = OpenLog(0, rewrite);  // rewrite 0: Debug.log is missing
+            const std::string name = Shared().logName.load();
+            EXPECT_EQ(name, LogName(rewrite ? 0 : 1));
+            owner->WriteLine("vorher");
+            posix::ForceFailure("FlushFileBuffers", ERROR_ACCESS_DENIED);
+            EXPECT_EQ(owner->Flush(), 0);
+            posix::ClearForced();
+            for (const auto& make : shortLived) make().reset();
+            EXPECT_EQ(Shared().NumOfInstance.load(), 1);
+            EXPECT_EQ(owner->WriteLine("nachher"), 1);
+            delete owner;  // the last Close closes the file
+            EXPECT_TRUE(IsFree(("C:\\windows\\" + name).c_str()));
+            EXPECT_EQ(windows.Read(name), "vorher\r\nnachher\r\n");
+        });
+    }
+    // An instance opened twice is counted twice and closes twice.
+    RunInChild([] {
+        const int before = Shared().NumOfInstance.load();
+        CDebugFile twice;
+        for (int i = 0; i < 2; ++i) EXPECT_EQ(twice.Open("Debug.log", 1, 0), 1);
+        EXPECT_EQ(Shared().NumOfInstance.load(), before + 2);
+        for (int i = 0; i < 2; ++i) twice.Close(nullptr);
+        EXPECT_EQ(Shared().NumOfInstance.load(), before);
     });
 }
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "debuglog/LogState.h"
 #include "list/List.h"
+#include "tests/debuglog/LogStateProbe.h"
 #include "tests/support/TempDrive.h"
 
 namespace listtest {

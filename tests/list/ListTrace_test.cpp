@@ -82,18 +82,17 @@ TEST(ListTrace, FailedLogOpenIsRecordedAndTheListStillWorks) {
         EXPECT_EQ(list.GetErrorCode(), 0);
         EXPECT_EQ(list.ErrorDetail(), 0);
     }
-    std::atomic<int>& state = debuglog::Shared().stateCode;
-    const int saved = state.exchange(debuglog::kCannotRewrite);
+    const int saved = logtest::ExchangeStateCode(logtest::kCannotRewrite);
     {
         support::DebugCapture capture(1);
         ProbeList list;
         EXPECT_EQ(list.GetErrorCode(), 102);
-        EXPECT_EQ(list.ErrorDetail(), debuglog::kCannotRewrite);
+        EXPECT_EQ(list.ErrorDetail(), logtest::kCannotRewrite);
         EXPECT_EQ(ListLines(capture), (S{"CList Konstruktor"})) << "traced all the same";
 
         Fill(list, 0, 3);
         EXPECT_EQ(list.DeleteElement(1), 1);
         EXPECT_EQ(listtest::Values(list), (std::vector<int>{0, 2}));
     }
-    state = saved;
+    logtest::ExchangeStateCode(saved);
 }

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "debuglog/LogState.h"
 #include "platform/Windows.h"
+#include "tests/debuglog/LogStateProbe.h"
 #include "tests/strings/StringChecks.h"
 #include "tests/support/TempDrive.h"
 
@@ -263,7 +263,7 @@ struct ExposedStr : CStr {
 };
 
 int LogFailurePair(void*) {
-    debuglog::Shared().stateCode = 2003;
+    logtest::ExchangeStateCode(2003);
     ExposedStr str("x", 255);
     CPathStr path("x", 255);
     int detail = -1;

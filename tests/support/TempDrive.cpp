@@ -11,9 +11,9 @@
 #include <mutex>
 #include <sstream>
 
-#include "debuglog/LogState.h"
 #include "platform/posix/PosixPaths.h"
 #include "platform/posix/Sinks.h"
+#include "tests/debuglog/LogStateProbe.h"
 
 namespace support {
 namespace {
@@ -82,15 +82,15 @@ std::string TempDrive::ReadFile(const std::string& relative) const {
     return out.str();
 }
 
-DebugCapture::DebugCapture(int threshold) : m_savedThreshold(debuglog::Shared().traceThreshold) {
+DebugCapture::DebugCapture(int threshold) : m_savedThreshold(0) {
     Clear();
-    debuglog::Shared().traceThreshold = threshold;
+    m_savedThreshold = logtest::ExchangeTraceThreshold(threshold);
     posix::SetDebugSink(CollectDebug, nullptr);
 }
 
 DebugCapture::~DebugCapture() {
     posix::SetDebugSink(nullptr, nullptr);
-    debuglog::Shared().traceThreshold = m_savedThreshold;
+    logtest::ExchangeTraceThreshold(m_savedThreshold);
 }
 
 std::vector<std::string> DebugCapture::With(const std::string& part) const {
