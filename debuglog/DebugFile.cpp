@@ -67,11 +67,12 @@ int CDebugFile::Close(const char* note) {
     return CloseLogFile(note);
 }
 
-CDebugFile* CDebugFile::OpenForOwner(int* opened) {
+CDebugFile* CDebugFile::OpenForOwner(int* opened, const char* openedTrace) {
     *opened = 0;
     CDebugFile* log = new (std::nothrow) CDebugFile;
     if (!log) return nullptr;
     *opened = log->Open(Shared().logName.load(), 1, 0);
+    if (*opened && openedTrace) log->TraceLineLevel(1, "%s", openedTrace);
     // Switched on whatever Open returned. The switch is process-wide, so an
     // owner created after someone switched it off finds it on again, also
     // when its log is not available. (A CFileSearch opens its own log after

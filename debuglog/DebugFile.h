@@ -78,8 +78,11 @@ public:
     // created after a fallback attaches to the numbered file) with rewrite 1,
     // and periodic flushing switched on. *opened receives the result of Open;
     // when it is 0 the string and list classes record kOwnerOpenFailed with
-    // GetErrorCode() as detail. Null (and *opened 0) when there is no memory.
-    static CDebugFile* OpenForOwner(int* opened);
+    // GetErrorCode() as detail. An owner that traces its construction only
+    // when its log opened passes that line as openedTrace: it is traced at
+    // level 1 between the open and the flush switch, in that order. Null (and
+    // *opened 0) when there is no memory.
+    static CDebugFile* OpenForOwner(int* opened, const char* openedTrace = nullptr);
     // The error code a library object records when opening its log failed.
     static constexpr int kOwnerOpenFailed = 102;
 

@@ -18,14 +18,10 @@ bool IsBlank(char ch) {
 CStr::CStr(const char* text, unsigned size)
     : m_buffer(nullptr), m_size(0), m_errorCode(0), m_errorDetail(0), m_log(nullptr) {
     int opened = 0;
-    m_log = CDebugFile::OpenForOwner(&opened);
-    if (m_log) {
-        if (opened) {
-            TraceStep("CStr Konstruktor");
-        } else {
-            m_errorCode = CDebugFile::kOwnerOpenFailed;
-            m_errorDetail = m_log->GetErrorCode();
-        }
+    m_log = CDebugFile::OpenForOwner(&opened, "CStr Konstruktor");
+    if (m_log && !opened) {
+        m_errorCode = CDebugFile::kOwnerOpenFailed;
+        m_errorDetail = m_log->GetErrorCode();
     }
     if (text)
         Set(text, size);
