@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "app/Ownership.h"
 #include "debuglog/LogState.h"
 #include "platform/Windows.h"
 #include "platform/posix/TestHooks.h"

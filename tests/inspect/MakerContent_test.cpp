@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/Cleanup.h"
+#include "app/Ownership.h"
 #include "platform/Windows.h"
 #include "tests/inspect/SearchFixture.h"
 #include "tests/support/PeWriter.h"
