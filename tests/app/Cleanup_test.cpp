@@ -32,6 +32,13 @@ protected:
     void Put(const std::string& relative, const char* company, bool pe32plus = false) {
         drive.WriteFile(relative, fixtures::DllWithCompany(company, pe32plus));
     }
+    // A library without version resource whose bytes carry `text`.
+    void PutWithBytes(const std::string& relative, const std::string& text) {
+        std::vector<uint8_t> image = fixtures::DllWithCompany(nullptr);
+        const std::string filler(300, 'x');
+        drive.WriteFile(relative, std::string(image.begin(), image.end()) + filler + text +
+                                      std::string(1, '\0') + filler);
+    }
     // Runs the cleanup and returns the one message it showed.
     support::ShownMessage Run() {
         support::MessageCapture capture;
@@ -68,6 +75,20 @@ TEST_F(CleanupRun, OtherMakersLibrariesStay) {
     Put("windows/system/capi.dll", nullptr);              // no version information
     EXPECT_EQ(Run().text, kSuccess);
     EXPECT_TRUE(drive.Exists("windows/system32/CAPI2032.DLL"));
+    EXPECT_TRUE(drive.Exists("windows/system/capi20.dll"));
+    EXPECT_TRUE(drive.Exists("windows/system/capi.dll"));
+}
+
+// Without a company name the bytes decide; a library whose bytes cannot be
+// read (held without sharing elsewhere) is not taken for the maker's.
+TEST_F(CleanupRun, LibrariesAreRemovedByTheirBytesButNoneThatCannotBeRead) {
+    PutWithBytes("windows/system32/CAPI2032.DLL", "QZM GmbH");
+    PutWithBytes("windows/system/capi20.dll", "[Id: QZM Korvik 2.1]");
+    PutWithBytes("windows/system/capi.dll", "Other Networks AG, qzm gmbh");
+    support::HeldFile holder("C:\\windows\\system\\capi20.dll", GENERIC_READ, 0);
+    ASSERT_TRUE(holder.Holding());
+    EXPECT_EQ(Run().text, kSuccess);
+    EXPECT_FALSE(drive.Exists("windows/system32/CAPI2032.DLL"));
     EXPECT_TRUE(drive.Exists("windows/system/capi20.dll"));
     EXPECT_TRUE(drive.Exists("windows/system/capi.dll"));
 }
