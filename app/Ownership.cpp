@@ -2,9 +2,9 @@
 #include "app/Ownership.h"
 
 #include <cstdlib>
-#include <cstring>
 
 #include "inspect/FileSearch.h"
+#include "inspect/VersionValue.h"
 #include "platform/Windows.h"
 #include "strings/PathStr.h"
 
@@ -27,25 +27,18 @@ int HasMakerCompanyName(const char* path) {
     void* block = std::malloc(static_cast<size_t>(size) + 1);
     if (!block) return 0;
     int result = 0;
-    void* translation = nullptr;
+    DWORD translation = 0;
+    void* value = nullptr;
     UINT length = 0;
+    // Only the first translation is asked for its company name.
     if (GetFileVersionInfoA(path, handle, size, block) &&
-        VerQueryValueA(block, "\\VarFileInfo\\Translation", &translation, &length) && translation &&
-        length >= sizeof(DWORD)) {
-        // Only the first translation: language in the low word, code page in the high.
-        DWORD first;
-        std::memcpy(&first, translation, sizeof first);
-        CStr subBlock(nullptr, kLocalSize);
-        subBlock.sprintf("\\StringFileInfo\\%04x%04x\\%s", LOWORD(first), HIWORD(first),
-                         "CompanyName");
-        void* value = nullptr;
-        if (VerQueryValueA(block, subBlock.GetBuffer(), &value, &length) && value) {
-            CStr company(static_cast<const char*>(value), kLocalSize);
-            for (const char* const* name = MakerNames; *name; ++name) {
-                if (company.IsEqual(*name, 0)) {
-                    result = 1;
-                    break;
-                }
+        inspect::FirstTranslation(block, &translation) &&
+        inspect::QueryStringValue(block, translation, "CompanyName", &value, &length)) {
+        CStr company(static_cast<const char*>(value), kLocalSize);
+        for (const char* const* name = MakerNames; *name; ++name) {
+            if (company.IsEqual(*name, 0)) {
+                result = 1;
+                break;
             }
         }
     }

@@ -10,9 +10,9 @@
 #include <cstring>
 #include <vector>
 
+#include "inspect/VersionValue.h"
 #include "platform/Windows.h"
 #include "platform/posix/VersionParse.h"
-#include "tests/support/FirstTranslation.h"
 
 using posix::version::ResourceLocation;
 
@@ -27,12 +27,19 @@ void Touch(const void* p, size_t n) {
     g_sink = x;
 }
 
+void TouchText(const void* value, UINT length) {
+    Touch(value, length);
+    Touch(value, std::strlen(static_cast<const char*>(value)) + 1);
+}
+
 void Ask(const std::vector<uint8_t>& block, const char* path, bool text) {
     void* value = nullptr;
     UINT length = 0;
     if (!VerQueryValueA(block.data(), path, &value, &length)) return;
-    Touch(value, length);
-    if (text) Touch(value, std::strlen(static_cast<const char*>(value)) + 1);
+    if (text)
+        TouchText(value, length);
+    else
+        Touch(value, length);
 }
 
 void Query(const uint8_t* resource, size_t available, size_t capacity) {
@@ -47,8 +54,11 @@ void Query(const uint8_t* resource, size_t available, size_t capacity) {
     UINT length = 0;
     if (!VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", &value, &length)) return;
     Touch(value, length);
-    for (const std::string& path : fixtures::FirstTranslationPaths(block.data()))
-        Ask(block, path.c_str(), true);
+    DWORD translation = 0;
+    if (!inspect::FirstTranslation(block.data(), &translation)) return;
+    for (const char* key : {"CompanyName", "FileDescription", "LegalCopyright"})
+        if (inspect::QueryStringValue(block.data(), translation, key, &value, &length))
+            TouchText(value, length);
 }
 
 }  // namespace
