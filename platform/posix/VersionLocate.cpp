@@ -7,13 +7,29 @@
 namespace posix {
 namespace version {
 
-bool MemorySource::Read(uint64_t offset, void* out, size_t n) const {
-    if (offset > m_size || n > m_size - offset) return false;
+bool ByteSource::Read(uint64_t offset, void* out, size_t n) const {
+    const uint64_t size = Size();
+    if (offset > size || n > size - offset) return false;
+    const long long got = ReadUpTo(offset, out, n);
+    return got >= 0 && static_cast<uint64_t>(got) == n;
+}
+
+long long MemorySource::ReadUpTo(uint64_t offset, void* out, size_t n) const {
+    if (offset >= m_size) return 0;
+    if (n > m_size - offset) n = static_cast<size_t>(m_size - offset);
     if (n) std::memcpy(out, m_data + offset, n);
-    return true;
+    return static_cast<long long>(n);
 }
 
 namespace {
+
+// FindVersionResource, with the error of a failed read in place of the
+// general answer.
+bool Locate(const ByteSource& image, ResourceLocation* where, DWORD* error) {
+    if (FindVersionResource(image, where, error)) return true;
+    if (image.IoError() != ERROR_SUCCESS) *error = image.IoError();
+    return false;
+}
 
 // The block's root must announce a length that covers its own header.
 bool RootLooksValid(const ByteSource& image, const ResourceLocation& where) {
@@ -53,6 +69,34 @@ DWORD InfoSize(const ResourceLocation& where) {
     }
     if (answer < size + 1) answer = size + 1;
     return static_cast<DWORD>(answer);
+}
+
+DWORD VersionInfoSize(const ByteSource& image, DWORD* error) {
+    ResourceLocation where;
+    if (!Locate(image, &where, error)) return 0;
+    return InfoSize(where);
+}
+
+bool VersionInfo(const ByteSource& image, uint8_t* data, size_t length, DWORD* error) {
+    ResourceLocation where;
+    if (!Locate(image, &where, error)) return false;
+    return CopyVersionBlock(image, where, data, length, error);
+}
+
+bool CopyVersionBlock(const ByteSource& image, const ResourceLocation& where, uint8_t* data,
+                      size_t length, DWORD* error) {
+    const size_t copy = where.available < length ? where.available : length;
+    const long long got = image.ReadUpTo(where.offset, data, copy);
+    if (got < 0) {
+        *error = image.IoError() != ERROR_SUCCESS ? image.IoError() : ERROR_READ_FAULT;
+        return false;
+    }
+    if (!FinishBlock(data, static_cast<size_t>(got), length)) {
+        *error = ERROR_INSUFFICIENT_BUFFER;
+        return false;
+    }
+    *error = ERROR_SUCCESS;
+    return true;
 }
 
 }  // namespace version
