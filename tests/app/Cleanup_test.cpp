@@ -141,6 +141,20 @@ TEST_F(CleanupRun, WhenSchedulingFailsTooTheLaterLibrariesAreNotExamined) {
     EXPECT_TRUE(drive.Exists("windows/system/capi20.dll"));
 }
 
+// The rule holds for the third library too: a maker's capi.dll after a
+// failed CAPI2032.DLL stays, and not even its path is looked at.
+TEST_F(CleanupRun, AfterAFailureTheThirdLibraryIsNotExaminedEither) {
+    Put("windows/system32/CAPI2032.DLL", "QZM GmbH");
+    Put("windows/system/capi.dll", "QZM GmbH");
+    posix::ForceFailure("DeleteFileA", ERROR_ACCESS_DENIED);
+    posix::ForceFailure("MoveFileExA", ERROR_ACCESS_DENIED);
+    support::DebugCapture traces(1);  // level-1 traces show what was examined
+    EXPECT_EQ(Run().text, kFailure);
+    EXPECT_FALSE(traces.With("CAPI2032.DLL").empty());
+    EXPECT_EQ(traces.With("capi.dll"), std::vector<std::string>{});
+    EXPECT_TRUE(drive.Exists("windows/system/capi.dll"));
+}
+
 TEST_F(CleanupRun, FileHeldExclusivelyElsewhereCountsAsPresent) {
     Put("windows/system32/CAPI2032.DLL", "Other Networks AG");
     support::HeldFile holder("C:\\windows\\system32\\CAPI2032.DLL", GENERIC_READ, 0);
