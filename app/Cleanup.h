@@ -1,10 +1,6 @@
 // The cleanup run: removes the maker's copies of the three CAPI libraries.
 #pragma once
 
-// The ordered maker-name table, ended by a null entry. The company-name stage
-// compares whole names ignoring case; the content stage searches exact bytes.
-extern const char* const MakerNames[];
-
 // The run: examines "CAPI2032.DLL" in the system directory, then "capi20.dll"
 // and "capi.dll" in the companion directory (each only while every earlier one
 // was handled), and ends with one message box. Returns 0.
@@ -12,15 +8,8 @@ int RunCleanup();
 
 // 1 when the library at path is absent, someone else's, or deleted; the result
 // of the delete-at-restart request when it had to be scheduled; 0 for an empty
-// path.
+// path. Whose it is, the ownership test (app/Ownership.h) decides.
 int RemoveLibrary(const char* path);
-
-// 1 when the file is the maker's by its company name or by its content.
-int IsMakerFile(const char* path);
-
-// 1 when the company name of the first translation of the file's version
-// resource equals one of MakerNames, ignoring case.
-int HasMakerCompanyName(const char* path);
 
 // The message box texts and caption (Windows-1252).
 namespace cleanup {

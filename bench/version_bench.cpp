@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "inspect/VersionValue.h"
 #include "platform/Windows.h"
-#include "tests/support/FirstTranslation.h"
 
 namespace {
 
@@ -35,8 +35,10 @@ int ReadOne(const std::string& path, std::vector<unsigned char>& block) {
     LPVOID value = nullptr;
     UINT length = 0;
     int found = VerQueryValueA(block.data(), "\\", &value, &length) ? 1 : 0;
-    for (const std::string& sub : fixtures::FirstTranslationPaths(block.data()))
-        if (VerQueryValueA(block.data(), sub.c_str(), &value, &length)) ++found;
+    DWORD translation = 0;
+    if (!inspect::FirstTranslation(block.data(), &translation)) return found;
+    for (const char* key : {"CompanyName", "FileDescription", "LegalCopyright"})
+        if (inspect::QueryStringValue(block.data(), translation, key, &value, &length)) ++found;
     return found;
 }
 

@@ -1,20 +1,22 @@
 // libFuzzer target for the version-resource reader. The input is a whole
 // file (an MZ image) or, when it does not start with "MZ", a version block as
-// a resource would hold it. It runs what GetFileVersionInfoSizeA,
-// GetFileVersionInfoA and VerQueryValueA do, in memory: find the resource,
-// lay out the block in a buffer of exactly the answered size (and once more in
-// a shorter one), then ask the paths the system asks for and touch every byte
-// handed out, so the address sanitizer sees any read past the buffer.
+// a resource would hold it. A file goes through the reader's in-memory entry,
+// the code behind GetFileVersionInfoSizeA and GetFileVersionInfoA: the size
+// answer, then the block in a buffer of exactly that size and once more in a
+// shorter one. A bare block goes through the same copy-and-complete step as a
+// resource found in a file. Then VerQueryValueA is asked the paths the system
+// asks for, and every byte handed out is touched, so that the address
+// sanitizer sees any read past the buffer.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
+#include "inspect/VersionValue.h"
 #include "platform/Windows.h"
 #include "platform/posix/VersionParse.h"
-#include "tests/support/FirstTranslation.h"
 
-using posix::version::ResourceLocation;
+namespace version = posix::version;
 
 namespace {
 
@@ -27,47 +29,60 @@ void Touch(const void* p, size_t n) {
     g_sink = x;
 }
 
+void TouchText(const void* value, UINT length) {
+    Touch(value, length);
+    Touch(value, std::strlen(static_cast<const char*>(value)) + 1);
+}
+
 void Ask(const std::vector<uint8_t>& block, const char* path, bool text) {
     void* value = nullptr;
     UINT length = 0;
     if (!VerQueryValueA(block.data(), path, &value, &length)) return;
-    Touch(value, length);
-    if (text) Touch(value, std::strlen(static_cast<const char*>(value)) + 1);
+    if (text)
+        TouchText(value, length);
+    else
+        Touch(value, length);
 }
 
-void Query(const uint8_t* resource, size_t available, size_t capacity) {
-    std::vector<uint8_t> block(capacity);
-    const size_t copy = available < capacity ? available : capacity;
-    if (copy) std::memcpy(block.data(), resource, copy);
-    if (!posix::version::FinishBlock(block.data(), copy, capacity)) return;
+void AskAll(const std::vector<uint8_t>& block) {
     Ask(block, "\\", false);
     Ask(block, "", false);
     Ask(block, "\\StringFileInfo", true);
+    Ask(block, "\\VarFileInfo\\Translation", false);
+    DWORD translation = 0;
+    if (!inspect::FirstTranslation(block.data(), &translation)) return;
     void* value = nullptr;
     UINT length = 0;
-    if (!VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", &value, &length)) return;
-    Touch(value, length);
-    for (const std::string& path : fixtures::FirstTranslationPaths(block.data()))
-        Ask(block, path.c_str(), true);
+    for (const char* key : {"CompanyName", "FileDescription", "LegalCopyright"})
+        if (inspect::QueryStringValue(block.data(), translation, key, &value, &length))
+            TouchText(value, length);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    ResourceLocation where;
-    if (size >= 2 && data[0] == 'M' && data[1] == 'Z') {
-        posix::version::MemorySource image(data, size);
-        DWORD error = 0;
-        if (!posix::version::FindVersionResource(image, &where, &error)) return 0;
+    const version::MemorySource input(data, size);
+    const bool file = size >= 2 && data[0] == 'M' && data[1] == 'Z';
+    version::ResourceLocation bare;
+    DWORD error = 0;
+    size_t answer;
+    if (file) {
+        answer = version::VersionInfoSize(input, &error);
+        if (answer == 0) return 0;
     } else {
-        if (size < 6 || size > posix::version::kMaxResourceSize) return 0;
-        where.size = where.available = static_cast<uint32_t>(size);
+        if (size < 6 || size > version::kMaxResourceSize) return 0;
+        bare.size = bare.available = static_cast<uint32_t>(size);
+        answer = version::InfoSize(bare);
     }
-    const uint8_t* resource = data + where.offset;
-    const size_t answer = posix::version::InfoSize(where);
-    Query(resource, where.available, answer);
-    // A caller's buffer shorter than the answer, chosen by the input.
+    // The size answered, and a caller's buffer shorter than it, chosen by the
+    // input.
     const size_t shorter = answer * (size ? data[size - 1] : 0) / 256;
-    Query(resource, where.available, shorter);
+    for (size_t capacity : {answer, shorter}) {
+        std::vector<uint8_t> block(capacity);
+        const bool laidOut =
+            file ? version::VersionInfo(input, block.data(), capacity, &error)
+                 : version::CopyVersionBlock(input, bare, block.data(), capacity, &error);
+        if (laidOut) AskAll(block);
+    }
     return 0;
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "inspect/FileSearch.h"
+#include "inspect/VersionValue.h"
 #include "platform/Windows.h"
 
 namespace {
@@ -126,17 +127,10 @@ int CFileSearch::DescribeVersion() {
         if (m_log) m_log->TraceLine("%s", line.GetBuffer());
     }
 
-    if (!VerQueryValueA(m_versionBlock, "\\VarFileInfo\\Translation", &value, &length) || !value ||
-        length < sizeof(DWORD))
-        return 0;
-    // The first translation: language in the low word, code page in the high.
     DWORD translation;
-    std::memcpy(&translation, value, sizeof translation);
+    if (!inspect::FirstTranslation(m_versionBlock, &translation)) return 0;
     for (const char* key : kStringKeys) {
-        CStr path("", kLineSize);
-        path.sprintf("\\StringFileInfo\\%04x%04x\\%s", LOWORD(translation), HIWORD(translation),
-                     key);
-        if (!VerQueryValueA(m_versionBlock, path.GetBuffer(), &value, &length) || !value) continue;
+        if (!inspect::QueryStringValue(m_versionBlock, translation, key, &value, &length)) continue;
         // The value as far as its length says, up to its terminator.
         CStr text("", kLineSize);
         text.SetN(static_cast<const char*>(value), length);

@@ -57,7 +57,3 @@ private:
     const char* m_scanBuffer;
     unsigned m_scanBufferSize;
 };
-
-// The content stage of the ownership test: 1 when the file's bytes contain one
-// of the maker names (MakerNames), searched in order with reports on.
-int HasMakerContent(const char* path);

@@ -18,24 +18,18 @@
 
 namespace {
 
-using posix::version::ResourceLocation;
-
 class FileSource : public posix::version::ByteSource {
-  public:
+public:
     FileSource(HANDLE handle, uint64_t size) : m_handle(handle), m_size(size) {}
     uint64_t Size() const override { return m_size; }
-    bool Read(uint64_t offset, void* out, size_t n) const override {
-        if (offset > m_size || n > m_size - offset) return false;
+    long long ReadUpTo(uint64_t offset, void* out, size_t n) const override {
         long long got = posix::ReadAt(m_handle, offset, out, n);
-        if (got < 0) {
-            m_ioError = GetLastError();
-            return false;
-        }
-        return static_cast<size_t>(got) == n;
+        if (got < 0) m_ioError = GetLastError();
+        return got;
     }
-    DWORD IoError() const { return m_ioError; }
+    DWORD IoError() const override { return m_ioError; }
 
-  private:
+private:
     HANDLE m_handle;
     uint64_t m_size;
     mutable DWORD m_ioError = ERROR_SUCCESS;
@@ -53,20 +47,13 @@ bool CheckName(LPCSTR fileName) {
     return true;
 }
 
-// Opens the file and finds its version resource. On success the handle stays
-// open for the caller; on failure it is closed and the last error is set.
-HANDLE Locate(LPCSTR fileName, ResourceLocation* where) {
+// Opens the file for the reader and takes its size. On failure the handle is
+// closed and the last error set.
+HANDLE OpenImage(LPCSTR fileName, uint64_t* size) {
     HANDLE file = posix::OpenForReading(fileName);
     if (file == INVALID_HANDLE_VALUE) return file;
-    uint64_t size = 0;
-    DWORD error = ERROR_RESOURCE_DATA_NOT_FOUND;
-    if (posix::HandleSize(file, &size)) {
-        FileSource source(file, size);
-        if (posix::version::FindVersionResource(source, where, &error)) return file;
-        if (source.IoError() != ERROR_SUCCESS) error = source.IoError();
-    } else {
-        error = GetLastError();
-    }
+    if (posix::HandleSize(file, size)) return file;
+    const DWORD error = GetLastError();
     CloseHandle(file);
     SetLastError(error);
     return INVALID_HANDLE_VALUE;
@@ -126,12 +113,14 @@ BOOL QueryText(LPCVOID block, const posix::version::ValueRef& value, LPVOID* buf
 DWORD GetFileVersionInfoSizeA(LPCSTR fileName, LPDWORD handle) {
     if (handle) *handle = 0;
     if (!CheckName(fileName)) return 0;
-    ResourceLocation where;
-    HANDLE file = Locate(fileName, &where);
+    uint64_t size = 0;
+    HANDLE file = OpenImage(fileName, &size);
     if (file == INVALID_HANDLE_VALUE) return 0;
+    DWORD error = ERROR_SUCCESS;
+    const DWORD answer = posix::version::VersionInfoSize(FileSource(file, size), &error);
     CloseHandle(file);
-    SetLastError(ERROR_SUCCESS);
-    return posix::version::InfoSize(where);
+    SetLastError(error);
+    return answer;
 }
 
 // Copies as much of the resource as fits (and as the file holds) and
@@ -145,18 +134,15 @@ BOOL GetFileVersionInfoA(LPCSTR fileName, DWORD, DWORD length, LPVOID data) {
         return FALSE;
     }
     if (!CheckName(fileName)) return FALSE;
-    ResourceLocation where;
-    HANDLE file = Locate(fileName, &where);
+    uint64_t size = 0;
+    HANDLE file = OpenImage(fileName, &size);
     if (file == INVALID_HANDLE_VALUE) return FALSE;
-    const size_t copy = where.available < length ? where.available : length;
-    long long got = posix::ReadAt(file, where.offset, data, copy);
-    DWORD error = got < 0 ? GetLastError() : ERROR_SUCCESS;
+    DWORD error = ERROR_SUCCESS;
+    const bool done = posix::version::VersionInfo(FileSource(file, size),
+                                                  static_cast<uint8_t*>(data), length, &error);
     CloseHandle(file);
-    if (got < 0) return QueryFailed(error);
-    if (!posix::version::FinishBlock(static_cast<uint8_t*>(data), static_cast<size_t>(got), length))
-        return QueryFailed(ERROR_INSUFFICIENT_BUFFER);
-    SetLastError(ERROR_SUCCESS);
-    return TRUE;
+    SetLastError(error);
+    return done ? TRUE : FALSE;
 }
 
 // Looks up a sub-block of a block that GetFileVersionInfoA filled. The root

@@ -7,19 +7,48 @@
 namespace posix {
 namespace version {
 
-bool MemorySource::Read(uint64_t offset, void* out, size_t n) const {
-    if (offset > m_size || n > m_size - offset) return false;
+bool ByteSource::Read(uint64_t offset, void* out, size_t n) const {
+    const uint64_t size = Size();
+    if (offset > size || n > size - offset) return false;
+    const long long got = ReadUpTo(offset, out, n);
+    return got >= 0 && static_cast<uint64_t>(got) == n;
+}
+
+long long MemorySource::ReadUpTo(uint64_t offset, void* out, size_t n) const {
+    if (offset >= m_size) return 0;
+    if (n > m_size - offset) n = static_cast<size_t>(m_size - offset);
     if (n) std::memcpy(out, m_data + offset, n);
-    return true;
+    return static_cast<long long>(n);
 }
 
 namespace {
 
+// The MS-DOS header that starts every image: 64 bytes, with the file offset
+// of the new-style (PE or NE) header in its field e_lfanew.
+const size_t kDosHeaderSize = 64;
+const size_t kDosNewHeaderOffset = 0x3C;  // e_lfanew, 32 bits
+
+// The header of a version block's node: wLength, wValueLength and, in a
+// Unicode block only, wType, 16 bits each.
+const size_t kNodeHeaderSize16 = 4;
+const size_t kNodeHeaderSize32 = 6;
+
+// sizeof(VS_FIXEDFILEINFO), which the size answer for NE files takes off.
+const uint64_t kFixedInfoSize = 52;
+
+// FindVersionResource, with the error of a failed read in place of the
+// general answer.
+bool Locate(const ByteSource& image, ResourceLocation* where, DWORD* error) {
+    if (FindVersionResource(image, where, error)) return true;
+    if (image.IoError() != ERROR_SUCCESS) *error = image.IoError();
+    return false;
+}
+
 // The block's root must announce a length that covers its own header.
 bool RootLooksValid(const ByteSource& image, const ResourceLocation& where) {
-    uint8_t head[6];
+    uint8_t head[kNodeHeaderSize32];
     if (where.available < sizeof head || !image.Read(where.offset, head, sizeof head)) return false;
-    const size_t header = IsBlock16(head) ? 4 : 6;
+    const size_t header = IsBlock16(head) ? kNodeHeaderSize16 : kNodeHeaderSize32;
     return Get16(head) > header;
 }
 
@@ -27,9 +56,9 @@ bool RootLooksValid(const ByteSource& image, const ResourceLocation& where) {
 
 bool FindVersionResource(const ByteSource& image, ResourceLocation* where, DWORD* error) {
     *error = ERROR_RESOURCE_DATA_NOT_FOUND;
-    uint8_t dos[64];
+    uint8_t dos[kDosHeaderSize];
     if (!image.Read(0, dos, sizeof dos) || dos[0] != 'M' || dos[1] != 'Z') return false;
-    const uint32_t next = Get32(dos + 0x3C);
+    const uint32_t next = Get32(dos + kDosNewHeaderOffset);
     uint8_t magic[2];
     if (!image.Read(next, magic, sizeof magic)) return false;
     bool found = false;
@@ -49,10 +78,38 @@ DWORD InfoSize(const ResourceLocation& where) {
         answer = size * 2 + 4;
     } else {
         // Windows answers (size - sizeof(VS_FIXEDFILEINFO)) * 4 for NE files.
-        answer = size > 52 ? (size - 52) * 4 : 0;
+        answer = size > kFixedInfoSize ? (size - kFixedInfoSize) * 4 : 0;
     }
     if (answer < size + 1) answer = size + 1;
     return static_cast<DWORD>(answer);
+}
+
+DWORD VersionInfoSize(const ByteSource& image, DWORD* error) {
+    ResourceLocation where;
+    if (!Locate(image, &where, error)) return 0;
+    return InfoSize(where);
+}
+
+bool VersionInfo(const ByteSource& image, uint8_t* data, size_t length, DWORD* error) {
+    ResourceLocation where;
+    if (!Locate(image, &where, error)) return false;
+    return CopyVersionBlock(image, where, data, length, error);
+}
+
+bool CopyVersionBlock(const ByteSource& image, const ResourceLocation& where, uint8_t* data,
+                      size_t length, DWORD* error) {
+    const size_t copy = where.available < length ? where.available : length;
+    const long long got = image.ReadUpTo(where.offset, data, copy);
+    if (got < 0) {
+        *error = image.IoError() != ERROR_SUCCESS ? image.IoError() : ERROR_READ_FAULT;
+        return false;
+    }
+    if (!FinishBlock(data, static_cast<size_t>(got), length)) {
+        *error = ERROR_INSUFFICIENT_BUFFER;
+        return false;
+    }
+    *error = ERROR_SUCCESS;
+    return true;
 }
 
 }  // namespace version

@@ -16,21 +16,26 @@ namespace version {
 // Random access to the bytes of an image (a file, or memory for tests and the
 // fuzzer).
 class ByteSource {
-  public:
+public:
     virtual ~ByteSource() = default;
     virtual uint64_t Size() const = 0;
+    // Reads up to n bytes at offset: the number read, fewer only where the
+    // bytes end; -1 when the read fails (IoError then tells why).
+    virtual long long ReadUpTo(uint64_t offset, void* out, size_t n) const = 0;
+    // The error of the last read that failed; ERROR_SUCCESS while none did.
+    virtual DWORD IoError() const { return ERROR_SUCCESS; }
     // Reads exactly n bytes at offset; false when they are not all there or
     // the read fails.
-    virtual bool Read(uint64_t offset, void* out, size_t n) const = 0;
+    bool Read(uint64_t offset, void* out, size_t n) const;
 };
 
 class MemorySource : public ByteSource {
-  public:
+public:
     MemorySource(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
     uint64_t Size() const override { return m_size; }
-    bool Read(uint64_t offset, void* out, size_t n) const override;
+    long long ReadUpTo(uint64_t offset, void* out, size_t n) const override;
 
-  private:
+private:
     const uint8_t* m_data;
     size_t m_size;
 };
@@ -54,6 +59,26 @@ constexpr uint32_t kMaxResourceSize = 1u << 20;
 // system's loader tries). NE files: the first RT_VERSION entry with id 1.
 // False with *error set when there is none or the image is malformed.
 bool FindVersionResource(const ByteSource& image, ResourceLocation* where, DWORD* error);
+
+// The reader's entry: GetFileVersionInfoSizeA and GetFileVersionInfoA run
+// these over the bytes of their file; tests and the fuzzer run them over
+// bytes in memory.
+//
+// The size GetFileVersionInfoSizeA answers for the image (InfoSize of its
+// version resource); 0 with *error set when it has none or a read fails.
+DWORD VersionInfoSize(const ByteSource& image, DWORD* error);
+
+// The block GetFileVersionInfoA writes into data[0, length): the version
+// resource found in the image, copied and completed by CopyVersionBlock.
+// False with *error set when there is no resource, a read fails, or not even
+// the root's header fits (ERROR_INSUFFICIENT_BUFFER).
+bool VersionInfo(const ByteSource& image, uint8_t* data, size_t length, DWORD* error);
+
+// The second step of VersionInfo, for a resource at `where` in `image`: as
+// much of it as fits into data[0, length) and as the image holds is copied,
+// then the block is completed (FinishBlock). False with *error set as above.
+bool CopyVersionBlock(const ByteSource& image, const ResourceLocation& where, uint8_t* data,
+                      size_t length, DWORD* error);
 
 // The size GetFileVersionInfoSizeA answers for a resource: for PE files twice
 // the resource plus four bytes (room for the ANSI copies of the text values),

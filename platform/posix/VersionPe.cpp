@@ -13,10 +13,64 @@ namespace {
 
 const uint16_t kRtVersion = 16;
 const uint16_t kVsVersionInfo = 1;
-const uint32_t kIsDirectory = 0x80000000u;
+
+// The new-style header: the signature "PE\0\0", the file header
+// (IMAGE_FILE_HEADER) and the optional header (IMAGE_OPTIONAL_HEADER32 or 64).
+// Field offsets count from the start of their own header.
+const size_t kSignatureSize = 4;
+const size_t kFileHeaderSize = 20;
+const size_t kFileNumberOfSections = 2;       // 16 bits
+const size_t kFileSizeOfOptionalHeader = 16;  // 16 bits
+const size_t kOptionalMagic = 0;              // 16 bits, tells PE32 from PE32+
+
+// PE32 and PE32+ differ in where NumberOfRvaAndSizes and the data directories
+// lie in the optional header.
+struct OptionalLayout {
+    uint16_t magic;
+    size_t numberOfRvaAndSizes;  // 32 bits
+    size_t dataDirectories;      // the array of IMAGE_DATA_DIRECTORY
+};
+const OptionalLayout kOptionalLayouts[] = {
+    {0x10B, 92, 96},    // PE32
+    {0x20B, 108, 112},  // PE32+
+};
+
+// IMAGE_DATA_DIRECTORY: VirtualAddress (an RVA), Size; 32 bits each. The
+// resource directory is the third of them.
+const size_t kDataDirectorySize = 8;
+const size_t kDataDirectoryRva = 0;
+const size_t kDataDirectorySizeField = 4;
+const uint32_t kResourceDirectoryIndex = 2;  // IMAGE_DIRECTORY_ENTRY_RESOURCE
+
+// IMAGE_SECTION_HEADER, 40 bytes; the fields used, 32 bits each.
 const size_t kSectionHeaderSize = 40;
+const size_t kSectionVirtualSize = 8;
+const size_t kSectionVirtualAddress = 12;
+const size_t kSectionSizeOfRawData = 16;
+const size_t kSectionPointerToRawData = 20;
+
+// IMAGE_RESOURCE_DIRECTORY, 16 bytes, followed by its named entries, then its
+// id entries; the two counts are 16 bits each.
 const size_t kDirectorySize = 16;
+const size_t kDirectoryNamedEntries = 12;
+const size_t kDirectoryIdEntries = 14;
+
+// IMAGE_RESOURCE_DIRECTORY_ENTRY: the name or id, then the offset of a
+// subdirectory (with kIsDirectory set) or of a data entry; 32 bits each.
 const size_t kEntrySize = 8;
+const size_t kEntryName = 0;
+const size_t kEntryOffset = 4;
+const uint32_t kIsDirectory = 0x80000000u;
+
+// IMAGE_RESOURCE_DATA_ENTRY, 16 bytes: the data's RVA and size (32 bits
+// each), code page, reserved.
+const size_t kDataEntrySize = 16;
+const size_t kDataEntryRva = 0;
+const size_t kDataEntrySizeField = 4;
+
+// Section headers and directory entries are read this many at a time.
+const uint32_t kSectionsPerRead = 16;
+const uint32_t kEntriesPerRead = 32;
 
 // The languages tried, in order, before the first entry of the language
 // directory: neutral, U.S. English, neutral English. This is the order in
@@ -39,33 +93,30 @@ struct Headers {
 };
 
 bool ReadHeaders(const ByteSource& image, uint64_t nt, Headers* h) {
-    uint8_t head[26];  // signature, file header, optional header magic
+    // The signature, the file header and the optional header's magic.
+    uint8_t head[kSignatureSize + kFileHeaderSize + sizeof(uint16_t)];
     if (!image.Read(nt, head, sizeof head)) return false;
-    if (std::memcmp(head, "PE\0\0", 4) != 0) return false;
-    h->sectionCount = Get16(head + 6);
-    const uint16_t optionalSize = Get16(head + 20);
-    const uint16_t magic = Get16(head + 24);
-    const uint64_t opt = nt + 24;
-    size_t countAt, dirsAt;
-    if (magic == 0x10B) {
-        countAt = 92;
-        dirsAt = 96;
-    } else if (magic == 0x20B) {
-        countAt = 108;
-        dirsAt = 112;
-    } else {
-        return false;
-    }
-    // The resource directory is the third data directory; it must lie inside
-    // the optional header and inside the count of directories.
-    const size_t resourceAt = dirsAt + 2 * 8;
-    if (optionalSize < resourceAt + 8) return false;
-    uint8_t field[8];
-    if (!image.Read(opt + countAt, field, 4)) return false;
-    if (Get32(field) <= 2) return false;
-    if (!image.Read(opt + resourceAt, field, 8)) return false;
-    h->resourceRva = Get32(field);
-    h->resourceSize = Get32(field + 4);
+    if (std::memcmp(head, "PE\0\0", kSignatureSize) != 0) return false;
+    const uint8_t* file = head + kSignatureSize;
+    h->sectionCount = Get16(file + kFileNumberOfSections);
+    const uint16_t optionalSize = Get16(file + kFileSizeOfOptionalHeader);
+    const uint16_t magic = Get16(file + kFileHeaderSize + kOptionalMagic);
+    const uint64_t opt = nt + kSignatureSize + kFileHeaderSize;
+    const OptionalLayout* layout = nullptr;
+    for (const OptionalLayout& known : kOptionalLayouts)
+        if (known.magic == magic) layout = &known;
+    if (!layout) return false;
+    // The resource directory must lie inside the optional header and inside
+    // the count of directories.
+    const size_t resourceAt =
+        layout->dataDirectories + kResourceDirectoryIndex * kDataDirectorySize;
+    if (optionalSize < resourceAt + kDataDirectorySize) return false;
+    uint8_t field[kDataDirectorySize];
+    if (!image.Read(opt + layout->numberOfRvaAndSizes, field, sizeof(uint32_t))) return false;
+    if (Get32(field) <= kResourceDirectoryIndex) return false;
+    if (!image.Read(opt + resourceAt, field, kDataDirectorySize)) return false;
+    h->resourceRva = Get32(field + kDataDirectoryRva);
+    h->resourceSize = Get32(field + kDataDirectorySizeField);
     h->sectionTable = opt + optionalSize;
     return true;
 }
@@ -73,19 +124,19 @@ bool ReadHeaders(const ByteSource& image, uint64_t nt, Headers* h) {
 // The section whose raw data covers rva, as the resource look-up of the
 // version library places RVAs.
 bool FindSection(const ByteSource& image, const Headers& h, uint32_t rva, Section* found) {
-    uint8_t chunk[16 * kSectionHeaderSize];
-    for (uint32_t first = 0; first < h.sectionCount; first += 16) {
-        const uint32_t n = std::min<uint32_t>(16, h.sectionCount - first);
+    uint8_t chunk[kSectionsPerRead * kSectionHeaderSize];
+    for (uint32_t first = 0; first < h.sectionCount; first += kSectionsPerRead) {
+        const uint32_t n = std::min<uint32_t>(kSectionsPerRead, h.sectionCount - first);
         if (!image.Read(h.sectionTable + uint64_t{first} * kSectionHeaderSize, chunk,
                         n * kSectionHeaderSize))
             return false;
         for (uint32_t i = 0; i < n; ++i) {
             const uint8_t* s = chunk + i * kSectionHeaderSize;
             Section sec;
-            sec.virtualSize = Get32(s + 8);
-            sec.va = Get32(s + 12);
-            sec.rawSize = Get32(s + 16);
-            sec.rawOffset = Get32(s + 20);
+            sec.virtualSize = Get32(s + kSectionVirtualSize);
+            sec.va = Get32(s + kSectionVirtualAddress);
+            sec.rawSize = Get32(s + kSectionSizeOfRawData);
+            sec.rawOffset = Get32(s + kSectionPointerToRawData);
             if (rva >= sec.va && uint64_t{rva} < uint64_t{sec.va} + sec.rawSize) {
                 *found = sec;
                 return true;
@@ -103,7 +154,7 @@ bool InFile(const ByteSource& image, const Section& s) {
 // directory; the section's raw bytes come from the file, and its remaining
 // virtual size reads as zeros.
 class ResourceView {
-  public:
+public:
     ResourceView(const ByteSource& image, const Section& s, uint32_t rootRva)
         : m_image(image),
           m_section(s),
@@ -126,7 +177,7 @@ class ResourceView {
         return true;
     }
 
-  private:
+private:
     const ByteSource& m_image;
     Section m_section;
     uint64_t m_root;
@@ -143,18 +194,19 @@ Lookup FindEntry(const ResourceView& view, uint32_t dir, bool byId, uint16_t id,
                  uint32_t* target) {
     uint8_t header[kDirectorySize];
     if (!view.Read(dir, header, sizeof header)) return Lookup::kBad;
-    const uint32_t named = Get16(header + 12);
-    const uint32_t count = named + Get16(header + 14);
+    const uint32_t named = Get16(header + kDirectoryNamedEntries);
+    const uint32_t count = named + Get16(header + kDirectoryIdEntries);
     const uint64_t entries = uint64_t{dir} + kDirectorySize;
     if (entries + uint64_t{count} * kEntrySize > view.Size()) return Lookup::kBad;
-    uint8_t chunk[32 * kEntrySize];
-    for (uint32_t first = byId ? named : 0; first < count; first += 32) {
-        const uint32_t n = std::min<uint32_t>(32, count - first);
+    uint8_t chunk[kEntriesPerRead * kEntrySize];
+    for (uint32_t first = byId ? named : 0; first < count; first += kEntriesPerRead) {
+        const uint32_t n = std::min<uint32_t>(kEntriesPerRead, count - first);
         if (!view.Read(entries + uint64_t{first} * kEntrySize, chunk, n * kEntrySize))
             return Lookup::kBad;
         for (uint32_t i = 0; i < n; ++i) {
-            const uint32_t name = Get32(chunk + i * kEntrySize);
-            const uint32_t offset = Get32(chunk + i * kEntrySize + 4);
+            const uint8_t* e = chunk + i * kEntrySize;
+            const uint32_t name = Get32(e + kEntryName);
+            const uint32_t offset = Get32(e + kEntryOffset);
             if (byId && name != id) continue;
             if (((offset & kIsDirectory) != 0) != wantDirectory) continue;
             *target = offset & ~kIsDirectory;
@@ -196,10 +248,10 @@ bool FindPeResource(const ByteSource& image, uint64_t ntOffset, ResourceLocation
     ResourceView view(image, rsrc, h.resourceRva);
     uint32_t entryOffset = 0;
     if (!FindDataEntry(view, &entryOffset)) return false;
-    uint8_t entry[16];
+    uint8_t entry[kDataEntrySize];
     if (!view.Read(entryOffset, entry, sizeof entry)) return false;
-    const uint32_t dataRva = Get32(entry);
-    const uint32_t size = Get32(entry + 4);
+    const uint32_t dataRva = Get32(entry + kDataEntryRva);
+    const uint32_t size = Get32(entry + kDataEntrySizeField);
     Section data;
     if (!FindSection(image, h, dataRva, &data) || !InFile(image, data)) return false;
     const uint64_t offset = uint64_t{dataRva} - data.va + data.rawOffset;

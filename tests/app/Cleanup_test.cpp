@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "app/Ownership.h"
 #include "platform/Windows.h"
 #include "platform/posix/TestHooks.h"
 #include "tests/support/PeWriter.h"
@@ -29,6 +30,13 @@ protected:
 
     void Put(const std::string& relative, const char* company, bool pe32plus = false) {
         drive.WriteFile(relative, fixtures::DllWithCompany(company, pe32plus));
+    }
+    // A library without version resource whose bytes carry `text`.
+    void PutWithBytes(const std::string& relative, const std::string& text) {
+        std::vector<uint8_t> image = fixtures::DllWithCompany(nullptr);
+        const std::string filler(300, 'x');
+        drive.WriteFile(relative, std::string(image.begin(), image.end()) + filler + text +
+                                      std::string(1, '\0') + filler);
     }
     // Runs the cleanup and returns the one message it showed.
     support::ShownMessage Run() {
@@ -66,6 +74,20 @@ TEST_F(CleanupRun, OtherMakersLibrariesStay) {
     Put("windows/system/capi.dll", nullptr);              // no version information
     EXPECT_EQ(Run().text, kSuccess);
     EXPECT_TRUE(drive.Exists("windows/system32/CAPI2032.DLL"));
+    EXPECT_TRUE(drive.Exists("windows/system/capi20.dll"));
+    EXPECT_TRUE(drive.Exists("windows/system/capi.dll"));
+}
+
+// Without a company name the bytes decide; a library whose bytes cannot be
+// read (held without sharing elsewhere) is not taken for the maker's.
+TEST_F(CleanupRun, LibrariesAreRemovedByTheirBytesButNoneThatCannotBeRead) {
+    PutWithBytes("windows/system32/CAPI2032.DLL", "QZM GmbH");
+    PutWithBytes("windows/system/capi20.dll", "[Id: QZM Korvik 2.1]");
+    PutWithBytes("windows/system/capi.dll", "Other Networks AG, qzm gmbh");
+    support::HeldFile holder("C:\\windows\\system\\capi20.dll", GENERIC_READ, 0);
+    ASSERT_TRUE(holder.Holding());
+    EXPECT_EQ(Run().text, kSuccess);
+    EXPECT_FALSE(drive.Exists("windows/system32/CAPI2032.DLL"));
     EXPECT_TRUE(drive.Exists("windows/system/capi20.dll"));
     EXPECT_TRUE(drive.Exists("windows/system/capi.dll"));
 }
@@ -116,6 +138,20 @@ TEST_F(CleanupRun, WhenSchedulingFailsTooTheLaterLibrariesAreNotExamined) {
     for (const std::string& line : traces.Lines())
         EXPECT_EQ(line.find("capi20.dll"), std::string::npos) << line;
     EXPECT_TRUE(drive.Exists("windows/system/capi20.dll"));
+}
+
+// The rule holds for the third library too: a maker's capi.dll after a
+// failed CAPI2032.DLL stays, and not even its path is looked at.
+TEST_F(CleanupRun, AfterAFailureTheThirdLibraryIsNotExaminedEither) {
+    Put("windows/system32/CAPI2032.DLL", "QZM GmbH");
+    Put("windows/system/capi.dll", "QZM GmbH");
+    posix::ForceFailure("DeleteFileA", ERROR_ACCESS_DENIED);
+    posix::ForceFailure("MoveFileExA", ERROR_ACCESS_DENIED);
+    support::DebugCapture traces(1);  // level-1 traces show what was examined
+    EXPECT_EQ(Run().text, kFailure);
+    EXPECT_FALSE(traces.With("CAPI2032.DLL").empty());
+    EXPECT_EQ(traces.With("capi.dll"), std::vector<std::string>{});
+    EXPECT_TRUE(drive.Exists("windows/system/capi.dll"));
 }
 
 TEST_F(CleanupRun, FileHeldExclusivelyElsewhereCountsAsPresent) {

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "inspect/VersionValue.h"
 #include "platform/Windows.h"
-#include "tests/support/FirstTranslation.h"
 
 namespace {
 
@@ -46,12 +46,9 @@ std::string Text(const void* value, UINT length) {
     return std::string(s, n);
 }
 
-void Query(const std::vector<unsigned char>& block, const char* key, const char* path, bool text,
-           bool* first) {
-    LPVOID value = nullptr;
-    UINT length = 0;
-    SetLastError(0);
-    BOOL ok = VerQueryValueA(block.data(), path, &value, &length);
+// Prints one answer: `ok` with the value and length a look-up gave, or the
+// last error when it failed.
+void Print(const char* key, BOOL ok, const void* value, UINT length, bool text, bool* first) {
     std::printf("%s", *first ? "" : ",");
     *first = false;
     PrintString(key);
@@ -68,6 +65,28 @@ void Query(const std::vector<unsigned char>& block, const char* key, const char*
         PrintHex(value, length);
     }
     std::printf("}");
+}
+
+void Query(const std::vector<unsigned char>& block, const char* key, const char* path,
+           bool* first) {
+    LPVOID value = nullptr;
+    UINT length = 0;
+    SetLastError(0);
+    BOOL ok = VerQueryValueA(block.data(), path, &value, &length);
+    Print(key, ok, value, length, false, first);
+}
+
+// The string values the file description reports, as the tool reads them.
+void QueryStrings(const std::vector<unsigned char>& block, bool* first) {
+    DWORD translation = 0;
+    if (!inspect::FirstTranslation(block.data(), &translation)) return;
+    for (const char* key : {"CompanyName", "FileDescription", "LegalCopyright"}) {
+        void* value = nullptr;
+        UINT length = 0;
+        SetLastError(0);
+        BOOL ok = inspect::QueryStringValue(block.data(), translation, key, &value, &length);
+        Print(key, ok, value, length, true, first);
+    }
 }
 
 void Dump(const std::string& file) {
@@ -94,13 +113,11 @@ void Dump(const std::string& file) {
     }
     std::printf(",\"q\":{");
     bool first = true;
-    Query(block, "root", "\\", false, &first);
-    Query(block, "root_empty", "", false, &first);
-    Query(block, "translation", "\\VarFileInfo\\Translation", false, &first);
-    Query(block, "translation_case", "varfileinfo\\\\TRANSLATION\\", false, &first);
-    std::vector<std::string> paths = fixtures::FirstTranslationPaths(block.data());
-    for (size_t i = 0; i < paths.size(); ++i)
-        Query(block, fixtures::kDescribedKeys[i], paths[i].c_str(), true, &first);
+    Query(block, "root", "\\", &first);
+    Query(block, "root_empty", "", &first);
+    Query(block, "translation", "\\VarFileInfo\\Translation", &first);
+    Query(block, "translation_case", "varfileinfo\\\\TRANSLATION\\", &first);
+    QueryStrings(block, &first);
     std::printf("}}\n");
 }
 

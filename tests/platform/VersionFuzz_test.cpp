@@ -1,6 +1,6 @@
-// Inputs the fuzzer (fuzz/version_fuzz.cpp) found, replayed the way it runs
-// them, at every buffer size up to the size answer: no answer may point
-// outside the buffer, and every text answer must end inside it.
+// Inputs the fuzzer (fuzz/version_fuzz.cpp) found, replayed through the same
+// entry of the reader at every buffer size up to the size answer: no answer
+// may point outside the buffer, and every text answer must end inside it.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -39,22 +39,19 @@ void Check(const std::vector<uint8_t>& block, const char* path, bool text, size_
     }
 }
 
-// A whole file (starting with "MZ") or a bare block, as the fuzzer takes it.
+// Runs an image the way the fuzzer runs a file, through the reader's entry:
+// the size answer, then the block at every buffer size up to it. A bare
+// block (not starting with "MZ") is first put into a DLL as its resource.
 void Replay(const std::vector<uint8_t>& input) {
-    posix::version::ResourceLocation where;
-    if (input.size() >= 2 && input[0] == 'M' && input[1] == 'Z') {
-        posix::version::MemorySource image(input.data(), input.size());
-        DWORD error = 0;
-        if (!posix::version::FindVersionResource(image, &where, &error)) return;
-    } else {
-        where.size = where.available = static_cast<uint32_t>(input.size());
-    }
-    const size_t answer = posix::version::InfoSize(where);
+    const bool file = input.size() >= 2 && input[0] == 'M' && input[1] == 'Z';
+    const std::vector<uint8_t> image = file ? input : fixtures::Pe(input);
+    const posix::version::MemorySource source(image.data(), image.size());
+    DWORD error = 0;
+    const size_t answer = posix::version::VersionInfoSize(source, &error);
+    EXPECT_GT(answer, 0u) << "no version resource found";
     for (size_t capacity = 0; capacity <= answer; ++capacity) {
         std::vector<uint8_t> block(capacity);
-        const size_t copy = std::min<size_t>(where.available, capacity);
-        if (copy) std::memcpy(block.data(), input.data() + where.offset, copy);
-        if (!posix::version::FinishBlock(block.data(), copy, capacity)) continue;
+        if (!posix::version::VersionInfo(source, block.data(), capacity, &error)) continue;
         Check(block, "\\", false, capacity);
         Check(block, "\\StringFileInfo", true, capacity);
         Check(block, "\\VarFileInfo\\Translation", false, capacity);

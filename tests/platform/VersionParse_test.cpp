@@ -13,6 +13,7 @@ using posix::version::ImageKind;
 using posix::version::InfoSize;
 using posix::version::MemorySource;
 using posix::version::ResourceLocation;
+using posix::version::VersionInfoSize;
 
 namespace {
 
@@ -155,6 +156,60 @@ TEST(VersionParse, EveryTruncationIsHandled) {
                 EXPECT_LE(where.offset + where.available, n);
                 EXPECT_LE(where.available, where.size);
             }
+        }
+    }
+}
+
+// A version root whose wLength covers no more than its own header (6 bytes in
+// a Unicode block, 4 in a 16-bit one) is no version information; one byte
+// more is.
+TEST(VersionParse, ARootNoLongerThanItsHeaderIsRejected) {
+    const fixtures::VersionSpec spec = fixtures::CompanySpec("QZM GmbH");
+    struct Case {
+        const char* name;
+        bool wide;
+        bool ne;
+        uint16_t header;
+    };
+    for (const Case& c : {Case{"Unicode block in a PE file", true, false, 6},
+                          Case{"16-bit block in a PE file", false, false, 4},
+                          Case{"16-bit block in an NE file", false, true, 4}}) {
+        for (uint16_t length : {c.header, static_cast<uint16_t>(c.header + 1)}) {
+            std::vector<uint8_t> block =
+                c.wide ? fixtures::VersionBlock32(spec) : fixtures::VersionBlock16(spec);
+            fixtures::Put16(block, 0, length);
+            const std::vector<uint8_t> image = c.ne ? fixtures::Ne(block) : fixtures::Pe(block);
+            MemorySource source(image.data(), image.size());
+            DWORD error = 0;
+            const DWORD size = VersionInfoSize(source, &error);
+            if (length == c.header) {
+                EXPECT_EQ(size, 0u) << c.name;
+                EXPECT_EQ(error, static_cast<DWORD>(ERROR_RESOURCE_DATA_NOT_FOUND)) << c.name;
+            } else {
+                EXPECT_GT(size, 0u) << c.name << ", wLength " << length;
+            }
+        }
+    }
+}
+
+// The NAMEINFO of the version resource must lie wholly inside the resource
+// table, which ends where the resident-name table (ne_restab) begins: an
+// entry ending exactly at the table's end is read, one running a byte past
+// it is not.
+TEST(VersionParse, AnNeNameEntryPastTheResourceTableIsRejected) {
+    const fixtures::NeLayout ne =
+        fixtures::NeImage(fixtures::VersionBlock16(fixtures::CompanySpec("QZM GmbH")));
+    const size_t kResidentNameTable = 0x26;
+    const size_t entryEnd = ne.nameInfo + 12 - ne.header;
+    for (size_t shortBy : {0, 1}) {
+        std::vector<uint8_t> image = ne.bytes;
+        fixtures::Put16(image, ne.header + kResidentNameTable,
+                        static_cast<uint16_t>(entryEnd - shortBy));
+        ResourceLocation where;
+        DWORD error = 0;
+        EXPECT_EQ(Find(image, &where, &error), shortBy == 0) << "table short by " << shortBy;
+        if (shortBy == 0) {
+            EXPECT_EQ(where.offset, ne.data);
         }
     }
 }
