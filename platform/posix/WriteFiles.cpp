@@ -10,9 +10,9 @@
 #include <ctime>
 #include <string>
 
+#include "platform/posix/CallHooks.h"
 #include "platform/posix/PosixFiles.h"
 #include "platform/posix/PosixPaths.h"
-#include "platform/posix/TestHooks.h"
 #include "platform/posix/WinFiles.h"
 #include "platform/posix/WinWrite.h"
 
@@ -73,12 +73,22 @@ std::string WindowsFormOf(const std::string& host) {
     return posix::HostNameToAnsi(win);
 }
 
+BOOL Flush(HANDLE file) {
+    int fd = posix::HandleDescriptor(file);
+    if (fd < 0) return FALSE;
+    if (fsync(fd) != 0) {
+        posix::SetLastErrorFromErrno(errno);
+        return FALSE;
+    }
+    return TRUE;
+}
+
 }  // namespace
 
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPVOID) {
     if (written) *written = 0;
     BOOL forced;
-    if (posix::IsForced("WriteFile", &forced)) {
+    if (posix::Decided("WriteFile", &forced)) {
         if (forced && written) *written = toWrite;
         return forced;
     }
@@ -151,19 +161,13 @@ DWORD SetFilePointer(HANDLE file, LONG distance, PLONG high, DWORD method) {
 }
 
 BOOL FlushFileBuffers(HANDLE file) {
-    BOOL forced;
-    if (posix::IsForced("FlushFileBuffers", &forced)) {
-        if (forced) posix::RecordFlush();
-        return forced;
+    if (posix::CallHooks* hooks = posix::InstalledHooks()) {
+        BOOL flushed;
+        if (!hooks->Decide("FlushFileBuffers", &flushed)) flushed = Flush(file);
+        if (flushed) hooks->Flushed();
+        return flushed;
     }
-    int fd = posix::HandleDescriptor(file);
-    if (fd < 0) return FALSE;
-    if (fsync(fd) != 0) {
-        posix::SetLastErrorFromErrno(errno);
-        return FALSE;
-    }
-    posix::RecordFlush();
-    return TRUE;
+    return Flush(file);
 }
 
 HMODULE GetModuleHandleA(LPCSTR name) {
@@ -200,7 +204,8 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {
 
 DWORD GetTickCount() {
     DWORD fixed;
-    if (posix::FixedTickCount(&fixed)) return fixed;
+    posix::CallHooks* hooks = posix::InstalledHooks();
+    if (hooks && hooks->Ticks(&fixed)) return fixed;
     struct timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
     uint64_t ms =

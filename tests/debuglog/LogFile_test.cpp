@@ -13,8 +13,8 @@
 #include "debuglog/LogState.h"
 #include "platform/Windows.h"
 #include "platform/posix/PosixPaths.h"
-#include "platform/posix/TestHooks.h"
 #include "tests/debuglog/LogTestSupport.h"
+#include "tests/support/ForcedCalls.h"
 
 using debuglog::Shared;
 using logtest::ExecutableOnZ;

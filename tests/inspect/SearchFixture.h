@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "inspect/FileSearch.h"
-#include "platform/posix/TestHooks.h"
+#include "tests/support/ForcedCalls.h"
 #include "tests/support/TempDrive.h"
 
 namespace inspect_test {

@@ -1,13 +1,12 @@
 // CreateFileA modes, attributes, deletion, error codes and the share modes
 // between handles and between processes.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <thread>
 
 #include "platform/Windows.h"
-#include "platform/posix/TestHooks.h"
+#include "tests/support/ForcedCalls.h"
 #include "tests/support/TempDrive.h"
 
 namespace {
@@ -30,9 +29,11 @@ TEST_F(Files, CreationModesAnswerAsWindowsDoes) {
     EXPECT_FALSE(CloseHandle(h));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
 
-    EXPECT_EQ(Open("C:\\windows\\missing.dll", GENERIC_READ, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(Open("C:\\windows\\missing.dll", GENERIC_READ, 0, OPEN_EXISTING),
+              INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-    EXPECT_EQ(Open("C:\\nowhere\\missing.dll", GENERIC_READ, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(Open("C:\\nowhere\\missing.dll", GENERIC_READ, 0, OPEN_EXISTING),
+              INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
     EXPECT_EQ(Open(dll, GENERIC_READ, 0, CREATE_NEW), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
@@ -57,12 +58,14 @@ TEST_F(Files, DirectoriesAreNotOpenedOrDeletedAsFiles) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     EXPECT_FALSE(DeleteFileA("C:\\windows\\system32"));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-    EXPECT_EQ(GetFileAttributesA("C:\\windows\\system32"), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+    EXPECT_EQ(GetFileAttributesA("C:\\windows\\system32"),
+              static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
 }
 
 TEST_F(Files, ReadOnlyFileRefusesWritesAndDeletionUntilItsAttributesAreCleared) {
     ASSERT_TRUE(SetFileAttributesA(dll, FILE_ATTRIBUTE_READONLY));
-    EXPECT_EQ(GetFileAttributesA(dll), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(GetFileAttributesA(dll),
+              static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY));
     EXPECT_EQ(Open(dll, GENERIC_WRITE, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     EXPECT_FALSE(DeleteFileA(dll));
