@@ -13,9 +13,12 @@
 #include <vector>
 
 #include "platform/AnsiCase.h"
+#include "platform/posix/PosixCodePage.h"
+#include "platform/posix/PosixDirectories.h"
+#include "platform/posix/PosixErrors.h"
 #include "platform/posix/PosixPaths.h"
 #include "platform/posix/WinDirectories.h"
-#include "platform/posix/WinFiles.h"
+#include "platform/posix/WinErrors.h"
 
 namespace {
 

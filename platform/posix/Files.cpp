@@ -9,9 +9,12 @@
 #include <unordered_set>
 
 #include "platform/posix/CallHooks.h"
+#include "platform/posix/PosixErrors.h"
 #include "platform/posix/PosixFiles.h"
+#include "platform/posix/PosixLegacyFiles.h"
 #include "platform/posix/PosixPaths.h"
 #include "platform/posix/Sharing.h"
+#include "platform/posix/WinErrors.h"
 #include "platform/posix/WinFiles.h"
 
 namespace {

@@ -9,8 +9,10 @@
 #include <vector>
 
 #include "platform/posix/CallHooks.h"
+#include "platform/posix/PosixErrors.h"
 #include "platform/posix/PosixFiles.h"
-#include "platform/posix/PosixPaths.h"
+#include "platform/posix/PosixLegacyFiles.h"
+#include "platform/posix/WinErrors.h"
 #include "platform/posix/WinFiles.h"
 #include "platform/posix/WinLegacyFiles.h"
 

@@ -6,7 +6,7 @@
 #include <unordered_map>
 
 #include "platform/posix/CallHooks.h"
-#include "platform/posix/WinFiles.h"
+#include "platform/posix/WinErrors.h"
 #include "platform/posix/WinMemory.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <mutex>
 
 #include "platform/posix/CallHooks.h"
-#include "platform/posix/WinFiles.h"
+#include "platform/posix/WinErrors.h"
 
 namespace posix {
 namespace {
