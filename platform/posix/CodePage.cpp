@@ -2,7 +2,6 @@
 #include <cstring>
 #include <string>
 
-#include "platform/AnsiCase.h"
 #include "platform/posix/PosixCodePage.h"
 #include "platform/posix/WinCodePage.h"
 #include "platform/posix/WinErrors.h"
@@ -263,10 +262,6 @@ std::string HostNameToAnsi(const std::string& hostName) {
         i += len;
     }
     return out;
-}
-
-unsigned char FoldAnsi(unsigned char ch) {
-    return LowerWindows1252(ch);
 }
 
 }  // namespace posix

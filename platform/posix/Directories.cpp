@@ -156,8 +156,8 @@ bool Matches(const char* pattern, const char* name) {
             star = pattern++;
             resume = name;
         } else if (*pattern == '?' ||
-                   (*pattern && posix::FoldAnsi(static_cast<unsigned char>(*pattern)) ==
-                                    posix::FoldAnsi(static_cast<unsigned char>(*name)))) {
+                   (*pattern && LowerWindows1252(static_cast<unsigned char>(*pattern)) ==
+                                    LowerWindows1252(static_cast<unsigned char>(*name)))) {
             ++pattern;
             ++name;
         } else if (star) {

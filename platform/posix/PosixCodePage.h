@@ -12,7 +12,4 @@ std::string HostNameToAnsi(const std::string& hostName);
 // Windows-1252 text to UTF-8.
 std::string AnsiToUtf8Text(const char* text, size_t length);
 
-// Lower case of a Windows-1252 byte (ASCII and the Latin letters of 1252).
-unsigned char FoldAnsi(unsigned char ch);
-
 }  // namespace posix

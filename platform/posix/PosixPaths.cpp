@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/AnsiCase.h"
 #include "platform/posix/PosixCodePage.h"
 #include "platform/posix/PosixDirectories.h"
 
@@ -34,8 +35,8 @@ bool IsDirectory(const std::string& host) {
 bool EqualFolded(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (FoldAnsi(static_cast<unsigned char>(a[i])) !=
-            FoldAnsi(static_cast<unsigned char>(b[i])))
+        if (LowerWindows1252(static_cast<unsigned char>(a[i])) !=
+            LowerWindows1252(static_cast<unsigned char>(b[i])))
             return false;
     return true;
 }
@@ -121,14 +122,14 @@ bool ResolvePath(const char* winPath, ResolvedPath* out, DWORD* error) {
     std::string base;
     const char* rest = winPath;
     if (std::strlen(winPath) >= 2 && winPath[1] == ':') {
-        char drive = static_cast<char>(FoldAnsi(static_cast<unsigned char>(winPath[0])));
+        char drive = static_cast<char>(LowerWindows1252(static_cast<unsigned char>(winPath[0])));
         if (drive != 'c' && drive != 'z') return fail(ERROR_PATH_NOT_FOUND);
         rest = winPath + 2;
         if (*rest != '\\' && *rest != '/') {
             // "C:x" is relative to the current directory when that is on C:.
             std::string current = CurrentDirectory();
             if (IsAbsoluteWindowsPath(current) &&
-                FoldAnsi(static_cast<unsigned char>(current[0])) == drive)
+                LowerWindows1252(static_cast<unsigned char>(current[0])) == drive)
                 return ResolveUnder(current, rest, out, error);
         }
         base = drive == 'c' ? DriveRoot() : "/";
