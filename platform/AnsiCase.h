@@ -1,7 +1,9 @@
 // Letter case of Windows-1252 bytes: ASCII and the Latin letters of the code
 // page (0xC0-0xDE and 0xE0-0xFE without the multiplication and division signs,
-// and the pairs Š/š, Œ/œ, Ž/ž, Ÿ/ÿ). ß (0xDF) and ÿ have no single-byte
-// upper case here (ÿ maps to Ÿ 0x9F).
+// and the pairs Š/š, Œ/œ, Ž/ž, Ÿ/ÿ, where ÿ 0xFF pairs with Ÿ 0x9F). ß (0xDF)
+// has no single-byte upper case. The one case table of the code base: string
+// comparisons, path look-ups, name patterns and version-resource keys all
+// fold with it.
 #pragma once
 
 inline unsigned char LowerWindows1252(unsigned char ch) {

@@ -2,19 +2,18 @@
 #include <cstring>
 #include <string>
 
-#include "platform/AnsiCase.h"
-#include "platform/posix/PosixPaths.h"
+#include "platform/posix/PosixCodePage.h"
 #include "platform/posix/WinCodePage.h"
-#include "platform/posix/WinFiles.h"
+#include "platform/posix/WinErrors.h"
 
 namespace {
 
 // Unicode of the bytes 0x80..0x9F in Windows-1252. The five holes map to the
 // C1 control of the same value, as Windows' own table does.
-const WCHAR kHigh1252[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+const WCHAR kHigh1252[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                             0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                             0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                             0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 WCHAR AnsiToUnicode(unsigned char ch) {
     return (ch >= 0x80 && ch < 0xA0) ? kHigh1252[ch - 0x80] : static_cast<WCHAR>(ch);
@@ -28,7 +27,9 @@ int UnicodeToAnsi(unsigned cp) {
     return -1;
 }
 
-bool IsAnsiPage(UINT cp) { return cp == CP_ACP || cp == 1252 || cp == CP_OEMCP; }
+bool IsAnsiPage(UINT cp) {
+    return cp == CP_ACP || cp == 1252 || cp == CP_OEMCP;
+}
 
 // Decodes one UTF-8 sequence at s[0..n). Returns its length, or 0 when it is
 // malformed (then *cp is U+FFFD and one byte is to be skipped).
@@ -36,17 +37,41 @@ size_t DecodeUtf8(const unsigned char* s, size_t n, unsigned* cp) {
     unsigned c = s[0];
     size_t len;
     unsigned min;
-    if (c < 0x80) { *cp = c; return 1; }
-    if (c >= 0xC2 && c <= 0xDF) { len = 2; min = 0x80; c &= 0x1F; }
-    else if (c >= 0xE0 && c <= 0xEF) { len = 3; min = 0x800; c &= 0x0F; }
-    else if (c >= 0xF0 && c <= 0xF4) { len = 4; min = 0x10000; c &= 0x07; }
-    else { *cp = 0xFFFD; return 0; }
-    if (len > n) { *cp = 0xFFFD; return 0; }
+    if (c < 0x80) {
+        *cp = c;
+        return 1;
+    }
+    if (c >= 0xC2 && c <= 0xDF) {
+        len = 2;
+        min = 0x80;
+        c &= 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3;
+        min = 0x800;
+        c &= 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4;
+        min = 0x10000;
+        c &= 0x07;
+    } else {
+        *cp = 0xFFFD;
+        return 0;
+    }
+    if (len > n) {
+        *cp = 0xFFFD;
+        return 0;
+    }
     for (size_t i = 1; i < len; ++i) {
-        if ((s[i] & 0xC0) != 0x80) { *cp = 0xFFFD; return 0; }
+        if ((s[i] & 0xC0) != 0x80) {
+            *cp = 0xFFFD;
+            return 0;
+        }
         c = (c << 6) | (s[i] & 0x3F);
     }
-    if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) { *cp = 0xFFFD; return 0; }
+    if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+        *cp = 0xFFFD;
+        return 0;
+    }
     *cp = c;
     return len;
 }
@@ -79,8 +104,10 @@ struct WideSink {
     bool overflow = false;
     void Put(WCHAR w) {
         if (size > 0) {
-            if (count < size) out[count] = w;
-            else overflow = true;
+            if (count < size)
+                out[count] = w;
+            else
+                overflow = true;
         }
         ++count;
     }
@@ -93,8 +120,10 @@ struct ByteSink {
     bool overflow = false;
     void Put(unsigned char b) {
         if (size > 0) {
-            if (count < size) out[count] = static_cast<char>(b);
-            else overflow = true;
+            if (count < size)
+                out[count] = static_cast<char>(b);
+            else
+                overflow = true;
         }
         ++count;
     }
@@ -102,9 +131,13 @@ struct ByteSink {
 
 }  // namespace
 
-UINT GetACP() { return 1252; }
+UINT GetACP() {
+    return 1252;
+}
 
-BOOL IsDBCSLeadByte(BYTE) { return FALSE; }
+BOOL IsDBCSLeadByte(BYTE) {
+    return FALSE;
+}
 
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int textLength, LPWSTR wide,
                         int wideSize) {
@@ -230,7 +263,5 @@ std::string HostNameToAnsi(const std::string& hostName) {
     }
     return out;
 }
-
-unsigned char FoldAnsi(unsigned char ch) { return LowerWindows1252(ch); }
 
 }  // namespace posix

@@ -13,9 +13,12 @@
 #include <vector>
 
 #include "platform/AnsiCase.h"
+#include "platform/posix/PosixCodePage.h"
+#include "platform/posix/PosixDirectories.h"
+#include "platform/posix/PosixErrors.h"
 #include "platform/posix/PosixPaths.h"
 #include "platform/posix/WinDirectories.h"
-#include "platform/posix/WinFiles.h"
+#include "platform/posix/WinErrors.h"
 
 namespace {
 
@@ -153,8 +156,8 @@ bool Matches(const char* pattern, const char* name) {
             star = pattern++;
             resume = name;
         } else if (*pattern == '?' ||
-                   (*pattern && posix::FoldAnsi(static_cast<unsigned char>(*pattern)) ==
-                                    posix::FoldAnsi(static_cast<unsigned char>(*name)))) {
+                   (*pattern && LowerWindows1252(static_cast<unsigned char>(*pattern)) ==
+                                    LowerWindows1252(static_cast<unsigned char>(*name)))) {
             ++pattern;
             ++name;
         } else if (star) {

@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <ctime>
 
+#include "platform/posix/PosixErrors.h"
 #include "platform/posix/PosixFiles.h"
-#include "platform/posix/PosixPaths.h"
+#include "platform/posix/WinErrors.h"
 #include "platform/posix/WinFileInfo.h"
-#include "platform/posix/WinFiles.h"
 
 namespace {
 

@@ -8,10 +8,13 @@
 #include <mutex>
 #include <unordered_set>
 
+#include "platform/posix/CallHooks.h"
+#include "platform/posix/PosixErrors.h"
 #include "platform/posix/PosixFiles.h"
+#include "platform/posix/PosixLegacyFiles.h"
 #include "platform/posix/PosixPaths.h"
 #include "platform/posix/Sharing.h"
-#include "platform/posix/TestHooks.h"
+#include "platform/posix/WinErrors.h"
 #include "platform/posix/WinFiles.h"
 
 namespace {
@@ -31,7 +34,9 @@ HANDLE Register(int fd) {
 }
 
 // Read-only in the Windows sense: the owner may not write.
-bool IsReadOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
+bool IsReadOnly(const struct stat& st) {
+    return (st.st_mode & S_IWUSR) == 0;
+}
 
 BOOL Fail(DWORD error) {
     SetLastError(error);
@@ -100,16 +105,16 @@ bool HandleSize(HANDLE handle, uint64_t* size) {
 }
 
 HANDLE OpenForReading(const char* winPath) {
-    return CreateFileA(winPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return CreateFileA(winPath, GENERIC_READ,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 }  // namespace posix
 
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES,
                    DWORD creation, DWORD flagsAndAttributes, HANDLE) {
-    BOOL forced;
-    if (posix::IsForced("CreateFileA", &forced) && !forced) return INVALID_HANDLE_VALUE;
+    if (posix::DecidedToFail("CreateFileA")) return INVALID_HANDLE_VALUE;
     if (creation < CREATE_NEW || creation > TRUNCATE_EXISTING) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
@@ -203,8 +208,9 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPVOID) {
 }
 
 DWORD GetFileAttributesA(LPCSTR name) {
-    DWORD forced;
-    if (posix::IsForcedValue("GetFileAttributesA", &forced)) return forced;
+    DWORD answer;
+    posix::CallHooks* hooks = posix::InstalledHooks();
+    if (hooks && hooks->Answer("GetFileAttributesA", &answer)) return answer;
     posix::ResolvedPath resolved;
     if (!ResolveExisting(name, &resolved)) return INVALID_FILE_ATTRIBUTES;
     struct stat st;
@@ -218,7 +224,7 @@ DWORD GetFileAttributesA(LPCSTR name) {
 
 BOOL SetFileAttributesA(LPCSTR name, DWORD attributes) {
     BOOL forced;
-    if (posix::IsForced("SetFileAttributesA", &forced)) return forced;
+    if (posix::Decided("SetFileAttributesA", &forced)) return forced;
     posix::ResolvedPath resolved;
     if (!ResolveExisting(name, &resolved)) return FALSE;
     struct stat st;
@@ -232,7 +238,7 @@ BOOL SetFileAttributesA(LPCSTR name, DWORD attributes) {
 
 BOOL DeleteFileA(LPCSTR name) {
     BOOL forced;
-    if (posix::IsForced("DeleteFileA", &forced)) return forced;
+    if (posix::Decided("DeleteFileA", &forced)) return forced;
     posix::ResolvedPath resolved;
     if (!ResolveExisting(name, &resolved)) return FALSE;
     struct stat st;
@@ -252,10 +258,12 @@ BOOL DeleteFileA(LPCSTR name) {
 }
 
 BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
-    BOOL forced;
-    if (posix::IsForced("MoveFileExA", &forced)) {
-        if (forced) posix::RecordForcedMove(existing);
-        return forced;
+    if (posix::CallHooks* hooks = posix::InstalledHooks()) {
+        BOOL forced;
+        if (hooks->Decide("MoveFileExA", &forced)) {
+            if (forced) hooks->Moved(existing);
+            return forced;
+        }
     }
     // Nothing here carries out work at the next restart of a Windows system.
     if (flags & MOVEFILE_DELAY_UNTIL_REBOOT) return Fail(ERROR_NOT_SUPPORTED);

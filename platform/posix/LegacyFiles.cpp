@@ -8,9 +8,11 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/posix/CallHooks.h"
+#include "platform/posix/PosixErrors.h"
 #include "platform/posix/PosixFiles.h"
-#include "platform/posix/PosixPaths.h"
-#include "platform/posix/TestHooks.h"
+#include "platform/posix/PosixLegacyFiles.h"
+#include "platform/posix/WinErrors.h"
 #include "platform/posix/WinFiles.h"
 #include "platform/posix/WinLegacyFiles.h"
 
@@ -99,8 +101,7 @@ HFILE OpenFile(LPCSTR fileName, LPOFSTRUCT info, UINT style) {
             info->szPathName[OFS_MAXPATHNAME - 1] = '\0';
         }
     }
-    BOOL forced;
-    if (posix::IsForced("OpenFile", &forced) && !forced) return Refuse(info, GetLastError());
+    if (posix::DecidedToFail("OpenFile")) return Refuse(info, GetLastError());
     DWORD shareMode = 0;
     UINT access = style & kAccessMask;
     if ((style & ~(kAccessMask | kShareMask)) != 0 || access == kAccessMask ||
@@ -120,8 +121,7 @@ HFILE OpenFile(LPCSTR fileName, LPOFSTRUCT info, UINT style) {
 
 UINT _lread(HFILE file, LPVOID buffer, UINT bytes) {
     const UINT failed = static_cast<UINT>(HFILE_ERROR);
-    BOOL forced;
-    if (posix::IsForced("_lread", &forced) && !forced) return failed;
+    if (posix::DecidedToFail("_lread")) return failed;
     HANDLE handle = HandleOf(file);
     if (!handle) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -135,8 +135,7 @@ UINT _lread(HFILE file, LPVOID buffer, UINT bytes) {
 }
 
 LONG _llseek(HFILE file, LONG offset, int origin) {
-    BOOL forced;
-    if (posix::IsForced("_llseek", &forced) && !forced) return HFILE_ERROR;
+    if (posix::DecidedToFail("_llseek")) return HFILE_ERROR;
     HANDLE handle = HandleOf(file);
     int fd = handle ? posix::HandleDescriptor(handle) : -1;
     if (fd < 0) {

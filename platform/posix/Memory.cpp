@@ -5,8 +5,8 @@
 #include <new>
 #include <unordered_map>
 
-#include "platform/posix/TestHooks.h"
-#include "platform/posix/WinFiles.h"
+#include "platform/posix/CallHooks.h"
+#include "platform/posix/WinErrors.h"
 #include "platform/posix/WinMemory.h"
 
 namespace {
@@ -30,8 +30,7 @@ Block* Find(HGLOBAL memory) {
 }  // namespace
 
 HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes) {
-    BOOL forced;
-    if (posix::IsForced("GlobalAlloc", &forced) && !forced) return nullptr;
+    if (posix::DecidedToFail("GlobalAlloc")) return nullptr;
     if (flags & ~(GMEM_MOVEABLE | GMEM_ZEROINIT)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;

@@ -1,5 +1,5 @@
 // Internals of the POSIX layer's file handles, shared by the parts of the layer
-// that work on open files (reading, version resources, later writing).
+// that work on open files (reading, writing, version resources).
 #pragma once
 
 #include <cstdint>
@@ -12,10 +12,6 @@ namespace posix {
 // The host descriptor behind a HANDLE from CreateFileA, or -1 when the handle
 // is not one of ours (the last error is then ERROR_INVALID_HANDLE).
 int HandleDescriptor(HANDLE handle);
-
-// The handle behind an HFILE of OpenFile that has been cast to a HANDLE (as
-// in GetFileSize((HANDLE)file, ...)); null for any other value.
-HANDLE HandleOfLegacyFile(HANDLE handle);
 
 // Reads up to n bytes at offset without moving the file position. Returns the
 // number read (0 at the end), or -1 with the last error set.

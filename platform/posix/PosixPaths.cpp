@@ -9,8 +9,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <string>
+#include <vector>
 
-#include "platform/posix/WinFiles.h"
+#include "platform/AnsiCase.h"
+#include "platform/posix/PosixCodePage.h"
+#include "platform/posix/PosixDirectories.h"
 
 namespace posix {
 namespace {
@@ -31,7 +35,8 @@ bool IsDirectory(const std::string& host) {
 bool EqualFolded(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (FoldAnsi(static_cast<unsigned char>(a[i])) != FoldAnsi(static_cast<unsigned char>(b[i])))
+        if (LowerWindows1252(static_cast<unsigned char>(a[i])) !=
+            LowerWindows1252(static_cast<unsigned char>(b[i])))
             return false;
     return true;
 }
@@ -117,18 +122,19 @@ bool ResolvePath(const char* winPath, ResolvedPath* out, DWORD* error) {
     std::string base;
     const char* rest = winPath;
     if (std::strlen(winPath) >= 2 && winPath[1] == ':') {
-        char drive = static_cast<char>(FoldAnsi(static_cast<unsigned char>(winPath[0])));
+        char drive = static_cast<char>(LowerWindows1252(static_cast<unsigned char>(winPath[0])));
         if (drive != 'c' && drive != 'z') return fail(ERROR_PATH_NOT_FOUND);
         rest = winPath + 2;
         if (*rest != '\\' && *rest != '/') {
             // "C:x" is relative to the current directory when that is on C:.
             std::string current = CurrentDirectory();
             if (IsAbsoluteWindowsPath(current) &&
-                FoldAnsi(static_cast<unsigned char>(current[0])) == drive)
+                LowerWindows1252(static_cast<unsigned char>(current[0])) == drive)
                 return ResolveUnder(current, rest, out, error);
         }
         base = drive == 'c' ? DriveRoot() : "/";
-    } else if ((winPath[0] == '\\' || winPath[0] == '/') && (winPath[1] == '\\' || winPath[1] == '/')) {
+    } else if ((winPath[0] == '\\' || winPath[0] == '/') &&
+               (winPath[1] == '\\' || winPath[1] == '/')) {
         return fail(ERROR_PATH_NOT_FOUND);  // UNC paths are not served
     } else if (winPath[0] == '\\') {
         // The root of the current directory's drive.
@@ -183,44 +189,3 @@ bool ResolvePath(const char* winPath, ResolvedPath* out, DWORD* error) {
 }
 
 }  // namespace posix
-
-namespace {
-
-// Copies `text` (with terminator) into buffer when it fits, as the Win32
-// directory queries do: the length without terminator when it fits, else the
-// size needed including the terminator.
-UINT CopyOut(const std::string& text, LPSTR buffer, UINT size) {
-    if (text.size() + 1 > size || !buffer) return static_cast<UINT>(text.size() + 1);
-    std::memcpy(buffer, text.c_str(), text.size() + 1);
-    return static_cast<UINT>(text.size());
-}
-
-// The on-disk name of `wanted` inside the Windows-1252 folder `winDir`, in
-// Windows-1252; empty when there is none.
-std::string FindDir(const std::string& winDir, const char* wanted) {
-    std::string path = winDir + "\\" + wanted;
-    posix::ResolvedPath resolved;
-    DWORD error;
-    if (!posix::ResolvePath(path.c_str(), &resolved, &error) || !resolved.exists) return "";
-    struct stat st;
-    if (stat(resolved.host.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return "";
-    size_t slash = resolved.host.find_last_of('/');
-    return posix::HostNameToAnsi(resolved.host.substr(slash + 1));
-}
-
-std::string WindowsDirectory() {
-    std::string name = FindDir("C:", "windows");
-    if (name.empty()) name = FindDir("C:", "winnt");
-    return "C:\\" + (name.empty() ? std::string("windows") : name);
-}
-
-}  // namespace
-
-UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) { return CopyOut(WindowsDirectory(), buffer, size); }
-
-UINT GetSystemDirectoryA(LPSTR buffer, UINT size) {
-    std::string windows = WindowsDirectory();
-    std::string name = FindDir(windows, "system32");
-    if (name.empty()) name = FindDir(windows, "system");
-    return CopyOut(windows + "\\" + (name.empty() ? std::string("system32") : name), buffer, size);
-}

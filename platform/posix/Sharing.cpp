@@ -2,16 +2,18 @@
 
 #include <fcntl.h>
 
-#include "platform/posix/WinFiles.h"
-
 namespace posix {
 namespace {
 
 constexpr off_t kBase = static_cast<off_t>(1) << 62;
 constexpr unsigned kRights[3] = {kRightRead, kRightWrite, kRightDelete};
 
-off_t AccessByte(int i) { return kBase + i; }
-off_t DenyByte(int i) { return kBase + 3 + i; }
+off_t AccessByte(int i) {
+    return kBase + i;
+}
+off_t DenyByte(int i) {
+    return kBase + 3 + i;
+}
 
 bool HeldByOthers(int fd, off_t byte) {
     struct flock probe = {};

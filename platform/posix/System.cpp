@@ -8,7 +8,7 @@
 #include <new>
 #include <string>
 
-#include "platform/posix/PosixPaths.h"
+#include "platform/posix/PosixCodePage.h"
 #include "platform/posix/Sinks.h"
 #include "platform/posix/WinSystem.h"
 
@@ -47,11 +47,19 @@ void InitializeCriticalSection(LPCRITICAL_SECTION section) {
     pthread_mutexattr_destroy(&attr);
 }
 
-void EnterCriticalSection(LPCRITICAL_SECTION section) { pthread_mutex_lock(MutexOf(section)); }
-void LeaveCriticalSection(LPCRITICAL_SECTION section) { pthread_mutex_unlock(MutexOf(section)); }
-void DeleteCriticalSection(LPCRITICAL_SECTION section) { pthread_mutex_destroy(MutexOf(section)); }
+void EnterCriticalSection(LPCRITICAL_SECTION section) {
+    pthread_mutex_lock(MutexOf(section));
+}
+void LeaveCriticalSection(LPCRITICAL_SECTION section) {
+    pthread_mutex_unlock(MutexOf(section));
+}
+void DeleteCriticalSection(LPCRITICAL_SECTION section) {
+    pthread_mutex_destroy(MutexOf(section));
+}
 
-DWORD GetCurrentThreadId() { return static_cast<DWORD>(syscall(SYS_gettid)); }
+DWORD GetCurrentThreadId() {
+    return static_cast<DWORD>(syscall(SYS_gettid));
+}
 
 void OutputDebugStringA(LPCSTR text) {
     if (!text) return;

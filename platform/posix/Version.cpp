@@ -9,6 +9,7 @@
 #include "platform/posix/PosixFiles.h"
 #include "platform/posix/VersionParse.h"
 #include "platform/posix/WinCodePage.h"
+#include "platform/posix/WinErrors.h"
 #include "platform/posix/WinFiles.h"
 #include "platform/posix/WinVersion.h"
 

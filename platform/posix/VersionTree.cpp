@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/AnsiCase.h"
 #include "platform/posix/VersionImage.h"
 #include "platform/posix/WinCodePage.h"
 
@@ -80,48 +81,24 @@ bool ReadNode(const uint8_t* b, size_t at, size_t limit, bool wide, Node* n) {
     return true;
 }
 
-WCHAR FoldWide(WCHAR u) {
-    if ((u >= 'a' && u <= 'z') || (u >= 0xE0 && u <= 0xFE && u != 0xF7)) return u - 0x20;
-    switch (u) {
-        case 0xFF:
-            return 0x178;
-        case 0x153:
-            return 0x152;
-        case 0x161:
-            return 0x160;
-        case 0x17E:
-            return 0x17D;
-        default:
-            return u;
-    }
-}
-
-uint8_t FoldAnsi(uint8_t c) {
-    if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return c - 0x20;
-    switch (c) {
-        case 0x9A:
-            return 0x8A;
-        case 0x9C:
-            return 0x8C;
-        case 0x9E:
-            return 0x8E;
-        case 0xFF:
-            return 0x9F;
-        default:
-            return c;
-    }
-}
-
+// Keys match without regard to letter case. A Unicode key's character is
+// compared as its ANSI byte; one without such a byte matches no name.
 bool KeyEquals(const uint8_t* b, const Node& n, bool wide, const char* name, size_t len) {
     if (!n.keyValid || n.keyUnits != len) return false;
     for (size_t i = 0; i < len; ++i) {
+        char key = 0;
         if (wide) {
-            WCHAR w = 0;
-            if (MultiByteToWideChar(CP_ACP, 0, name + i, 1, &w, 1) != 1) return false;
-            if (FoldWide(Get16(b + n.key + 2 * i)) != FoldWide(w)) return false;
+            const WCHAR unit = Get16(b + n.key + 2 * i);
+            BOOL unmapped = FALSE;
+            if (WideCharToMultiByte(CP_ACP, 0, &unit, 1, &key, 1, nullptr, &unmapped) != 1 ||
+                unmapped)
+                return false;
         } else {
-            if (FoldAnsi(b[n.key + i]) != FoldAnsi(static_cast<uint8_t>(name[i]))) return false;
+            key = static_cast<char>(b[n.key + i]);
         }
+        if (UpperWindows1252(static_cast<unsigned char>(key)) !=
+            UpperWindows1252(static_cast<unsigned char>(name[i])))
+            return false;
     }
     return true;
 }

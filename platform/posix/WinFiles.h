@@ -5,13 +5,6 @@
 
 #include "platform/posix/WinTypes.h"
 
-DWORD GetLastError();
-void SetLastError(DWORD error);
-UINT SetErrorMode(UINT mode);
-
-UINT GetWindowsDirectoryA(LPSTR buffer, UINT size);
-UINT GetSystemDirectoryA(LPSTR buffer, UINT size);
-
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES security,
                    DWORD creation, DWORD flagsAndAttributes, HANDLE templateFile);
 BOOL CloseHandle(HANDLE handle);

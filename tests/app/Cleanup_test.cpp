@@ -9,7 +9,7 @@
 
 #include "app/Ownership.h"
 #include "platform/Windows.h"
-#include "platform/posix/TestHooks.h"
+#include "tests/support/ForcedCalls.h"
 #include "tests/support/PeWriter.h"
 #include "tests/support/TempDrive.h"
 

@@ -17,9 +17,9 @@
 #include "list/List.h"
 #include "platform/Windows.h"
 #include "platform/posix/PosixPaths.h"
-#include "platform/posix/TestHooks.h"
 #include "strings/PathStr.h"
 #include "tests/debuglog/LogTestSupport.h"
+#include "tests/support/ForcedCalls.h"
 
 using debuglog::Shared;
 using logtest::ExecutableOnZ;

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "platform/Windows.h"
-#include "platform/posix/TestHooks.h"
 #include "tests/inspect/SearchFixture.h"
+#include "tests/support/ForcedCalls.h"
 #include "tests/support/PeWriter.h"
 
 namespace inspect_test {

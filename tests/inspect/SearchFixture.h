@@ -10,8 +10,9 @@
 #include <vector>
 
 #include "inspect/FileSearch.h"
-#include "platform/posix/TestHooks.h"
+#include "tests/support/ForcedCalls.h"
 #include "tests/support/TempDrive.h"
+#include "tests/support/TimeZone.h"
 
 namespace inspect_test {
 
@@ -75,20 +76,6 @@ inline std::string Filler(size_t count, unsigned seed = 1) {
     return out;
 }
 
-// Sets the time zone while it lives (an empty one counts as none).
-class TimeZone {
-public:
-    explicit TimeZone(const char* zone) : m_old(std::getenv("TZ") ? std::getenv("TZ") : "") {
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~TimeZone() {
-        m_old.empty() ? unsetenv("TZ") : setenv("TZ", m_old.c_str(), 1);
-        tzset();
-    }
-
-private:
-    std::string m_old;
-};
+using support::TimeZone;
 
 }  // namespace inspect_test

@@ -6,13 +6,17 @@
 #include <vector>
 
 #include "platform/Windows.h"
+#include "platform/posix/PosixCodePage.h"
 
 namespace {
 
 std::vector<WCHAR> ToWide(UINT codePage, const std::string& text, DWORD flags = 0) {
-    int n = MultiByteToWideChar(codePage, flags, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    int n = MultiByteToWideChar(codePage, flags, text.data(), static_cast<int>(text.size()),
+                                nullptr, 0);
     std::vector<WCHAR> wide(static_cast<size_t>(n > 0 ? n : 0));
-    if (n > 0) MultiByteToWideChar(codePage, flags, text.data(), static_cast<int>(text.size()), wide.data(), n);
+    if (n > 0)
+        MultiByteToWideChar(codePage, flags, text.data(), static_cast<int>(text.size()),
+                            wide.data(), n);
     return wide;
 }
 
@@ -37,6 +41,24 @@ TEST(CodePage, Windows1252RoundTripsThroughUtf16AndUtf8) {
     EXPECT_EQ(ToWide(CP_UTF8, utf8), wide);
 }
 
+TEST(CodePage, EveryByteRoundTripsThroughUtf16AndHostNames) {
+    // Outside 0x80..0x9F a byte is the code point of the same value (U+00A0,
+    // the no-break space, included); every byte comes back unchanged.
+    for (int b = 1; b < 256; ++b) {
+        const std::string ansi(1, static_cast<char>(b));
+        const std::vector<WCHAR> wide = ToWide(CP_ACP, ansi);
+        ASSERT_EQ(wide.size(), 1u) << b;
+        if (b < 0x80 || b >= 0xA0) {
+            EXPECT_EQ(wide[0], b) << b;
+        }
+        BOOL usedDefault = TRUE;
+        EXPECT_EQ(FromWide(CP_ACP, wide, &usedDefault), ansi) << b;
+        EXPECT_FALSE(usedDefault) << b;
+        // A host name (UTF-8) and the Windows name the layer makes of it.
+        EXPECT_EQ(posix::HostNameToAnsi(posix::AnsiToUtf8Text(ansi.data(), 1)), ansi) << b;
+    }
+}
+
 TEST(CodePage, CharactersOutsideTheCodePageBecomeTheDefault) {
     BOOL usedDefault = FALSE;
     EXPECT_EQ(FromWide(CP_ACP, {'a', 0x4E2D, 0xD83D, 0xDE00, 'b'}, &usedDefault), "a??b");
@@ -46,7 +68,10 @@ TEST(CodePage, CharactersOutsideTheCodePageBecomeTheDefault) {
 }
 
 TEST(CodePage, InvalidUtf8AndShortBuffersAnswerAsWindowsDoes) {
-    EXPECT_EQ(ToWide(CP_UTF8, "a\xC0\xAF" "b"), (std::vector<WCHAR>{'a', 0xFFFD, 0xFFFD, 'b'}));
+    EXPECT_EQ(ToWide(CP_UTF8,
+                     "a\xC0\xAF"
+                     "b"),
+              (std::vector<WCHAR>{'a', 0xFFFD, 0xFFFD, 'b'}));
     EXPECT_TRUE(ToWide(CP_UTF8, "a\xFF", MB_ERR_INVALID_CHARS).empty());
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
 

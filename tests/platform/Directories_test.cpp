@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/Windows.h"
+#include "platform/posix/PosixDirectories.h"
 #include "platform/posix/PosixPaths.h"
 
 namespace fs = std::filesystem;
@@ -18,7 +19,7 @@ namespace fs = std::filesystem;
 namespace {
 
 class Directories : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         char pattern[] = "/tmp/purgelib-dirs-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);

@@ -1,13 +1,18 @@
 // CreateFileA modes, attributes, deletion, error codes and the share modes
-// between handles and between processes.
+// between handles and between processes; OpenFile/_lread/_llseek/_lclose on
+// top of them.
+#include <grp.h>
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <iterator>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/Windows.h"
-#include "platform/posix/TestHooks.h"
+#include "tests/support/ForcedCalls.h"
 #include "tests/support/TempDrive.h"
 
 namespace {
@@ -30,9 +35,11 @@ TEST_F(Files, CreationModesAnswerAsWindowsDoes) {
     EXPECT_FALSE(CloseHandle(h));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
 
-    EXPECT_EQ(Open("C:\\windows\\missing.dll", GENERIC_READ, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(Open("C:\\windows\\missing.dll", GENERIC_READ, 0, OPEN_EXISTING),
+              INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-    EXPECT_EQ(Open("C:\\nowhere\\missing.dll", GENERIC_READ, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(Open("C:\\nowhere\\missing.dll", GENERIC_READ, 0, OPEN_EXISTING),
+              INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
     EXPECT_EQ(Open(dll, GENERIC_READ, 0, CREATE_NEW), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
@@ -57,12 +64,14 @@ TEST_F(Files, DirectoriesAreNotOpenedOrDeletedAsFiles) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     EXPECT_FALSE(DeleteFileA("C:\\windows\\system32"));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-    EXPECT_EQ(GetFileAttributesA("C:\\windows\\system32"), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+    EXPECT_EQ(GetFileAttributesA("C:\\windows\\system32"),
+              static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
 }
 
 TEST_F(Files, ReadOnlyFileRefusesWritesAndDeletionUntilItsAttributesAreCleared) {
     ASSERT_TRUE(SetFileAttributesA(dll, FILE_ATTRIBUTE_READONLY));
-    EXPECT_EQ(GetFileAttributesA(dll), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(GetFileAttributesA(dll),
+              static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY));
     EXPECT_EQ(Open(dll, GENERIC_WRITE, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     EXPECT_FALSE(DeleteFileA(dll));
@@ -149,12 +158,160 @@ TEST_F(Files, ReadFileReadsUpToTheEnd) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
 }
 
+TEST(LegacyFiles, ReadMoveAndCloseAsTheWin32CallsDo) {
+    support::TempDrive drive;
+    drive.WriteFile("data/ten.bin", std::string("0123456789"));
+    OFSTRUCT info;
+    HFILE file = OpenFile("C:\\Data\\TEN.BIN", &info, OF_READ);
+    ASSERT_NE(file, HFILE_ERROR);
+    EXPECT_STREQ(info.szPathName, "C:\\Data\\TEN.BIN");
+
+    char buffer[16] = {};
+    EXPECT_EQ(_lread(file, buffer, 4), 4u);
+    EXPECT_EQ(_llseek(file, -3, 1), 1);
+    // A move before the start fails and leaves the position alone.
+    EXPECT_EQ(_llseek(file, -2, 1), HFILE_ERROR);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NEGATIVE_SEEK));
+    EXPECT_EQ(_lread(file, buffer, sizeof buffer), 9u);
+    EXPECT_EQ(std::string(buffer, 9), "123456789");
+    EXPECT_EQ(_lread(file, buffer, sizeof buffer), 0u);
+    EXPECT_EQ(_llseek(file, -2, 2), 8);
+    EXPECT_EQ(_lclose(file), 0);
+    EXPECT_EQ(_lclose(file), HFILE_ERROR);
+    EXPECT_EQ(_lread(file, buffer, 1), static_cast<UINT>(HFILE_ERROR));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}
+
+TEST(LegacyFiles, OpenFileFailsAsCreateFileDoes) {
+    support::TempDrive drive;
+    drive.WriteFile("data/f.bin", std::string("x"));
+    OFSTRUCT info;
+    EXPECT_EQ(OpenFile("C:\\data\\none.bin", &info, OF_READ), HFILE_ERROR);
+    EXPECT_EQ(info.nErrCode, ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(OpenFile("C:\\data\\f.bin", &info, 0x1000 /* OF_CREATE */), HFILE_ERROR);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
+
+    // Compatibility mode shares reading and writing, but not with a holder
+    // that shares nothing.
+    HFILE first = OpenFile("C:\\data\\f.bin", &info, OF_READ);
+    HFILE second = OpenFile("C:\\data\\f.bin", &info, OF_READ);
+    EXPECT_NE(first, HFILE_ERROR);
+    EXPECT_NE(second, HFILE_ERROR);
+    EXPECT_NE(first, second);
+    _lclose(first);
+    _lclose(second);
+    HANDLE exclusive = CreateFileA("C:\\data\\f.bin", GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(OpenFile("C:\\data\\f.bin", &info, OF_READ), HFILE_ERROR);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    CloseHandle(exclusive);
+}
+
 TEST(Errors, LastErrorIsPerThread) {
     SetLastError(1234);
     DWORD seen = 0;
     std::thread([&] { seen = GetLastError(); }).join();
     EXPECT_EQ(seen, 0u);
     EXPECT_EQ(GetLastError(), 1234u);
+}
+
+// Calls that meet EACCES from the host, as an unprivileged user sees them on
+// the drive that RefusedHostAccessIsAccessDenied lays out. Each answers
+// whether the call succeeded.
+bool ReadSecret() {
+    HANDLE h = Open("C:\\secret.dll", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    return h != INVALID_HANDLE_VALUE && CloseHandle(h);
+}
+bool OpenSecret() {
+    OFSTRUCT info;
+    HFILE file = OpenFile("C:\\secret.dll", &info, OF_READ);
+    return file != HFILE_ERROR && _lclose(file) == 0;
+}
+bool CreateInSealed() {
+    HANDLE h = Open("C:\\sealed\\new.dll", GENERIC_WRITE, 0, CREATE_NEW);
+    return h != INVALID_HANDLE_VALUE && CloseHandle(h);
+}
+bool DeleteFromSealed() {
+    return DeleteFileA("C:\\sealed\\kept.dll");
+}
+bool MoveOutOfSealed() {
+    return MoveFileExA("C:\\sealed\\kept.dll", "C:\\sealed\\moved.dll", 0);
+}
+bool EnterClosed() {
+    return SetCurrentDirectoryA("C:\\closed");
+}
+bool ListClosed() {
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA("C:\\closed\\*", &data);
+    return find != INVALID_HANDLE_VALUE && FindClose(find);
+}
+
+const struct {
+    const char* what;
+    bool (*call)();
+} kRefusedCalls[] = {
+    {"CreateFileA reads a file without read rights", ReadSecret},
+    {"OpenFile reads a file without read rights", OpenSecret},
+    {"CreateFileA creates in a folder without write rights", CreateInSealed},
+    {"DeleteFileA deletes from a folder without write rights", DeleteFromSealed},
+    {"MoveFileExA renames in a folder without write rights", MoveOutOfSealed},
+    {"SetCurrentDirectoryA enters a folder without search rights", EnterClosed},
+    {"FindFirstFileA lists a folder without read rights", ListClosed},
+};
+
+constexpr DWORD kSucceeded = 0xFFFFFFFFu;
+constexpr int kStillPrivileged = 77;
+
+struct RefusedRun {
+    int pipe;
+    std::string secret;  // host path of C:\secret.dll
+};
+
+// In a child process: drops root's rights for those of "nobody", then sends
+// each call's error code (or kSucceeded) through the pipe.
+int CallWithoutRights(void* context) {
+    const RefusedRun* run = static_cast<const RefusedRun*>(context);
+    const uid_t nobody = 65534;
+    if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setresgid(nobody, nobody, nobody) != 0 ||
+                           setresuid(nobody, nobody, nobody) != 0))
+        return kStillPrivileged;
+    if (access(run->secret.c_str(), R_OK) == 0) return kStillPrivileged;
+    for (const auto& c : kRefusedCalls) {
+        const DWORD code = c.call() ? kSucceeded : GetLastError();
+        if (write(run->pipe, &code, sizeof code) != static_cast<ssize_t>(sizeof code)) return 1;
+    }
+    return 0;
+}
+
+TEST(Errors, RefusedHostAccessIsAccessDenied) {
+    support::TempDrive drive;
+    drive.WriteFile("secret.dll", "MZ");
+    drive.WriteFile("sealed/kept.dll", "MZ");
+    drive.WriteFile("closed/inside.dll", "MZ");
+    ASSERT_EQ(chmod(drive.Root().c_str(), 0755), 0);
+    ASSERT_EQ(chmod(drive.Host("secret.dll").c_str(), 0), 0);
+    ASSERT_EQ(chmod(drive.Host("sealed").c_str(), 0555), 0);
+    ASSERT_EQ(chmod(drive.Host("closed").c_str(), 0), 0);
+
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    RefusedRun run{fds[1], drive.Host("secret.dll")};
+    const int status = support::RunInChild(CallWithoutRights, &run);
+    close(fds[1]);
+    std::vector<DWORD> codes;
+    DWORD code;
+    while (read(fds[0], &code, sizeof code) == static_cast<ssize_t>(sizeof code))
+        codes.push_back(code);
+    close(fds[0]);
+    if (status == kStillPrivileged)
+        GTEST_SKIP() << "cannot drop privileges: the tests run with rights that ignore file "
+                        "modes and cannot take those of the user nobody (65534)";
+    ASSERT_EQ(status, 0);
+    ASSERT_EQ(codes.size(), std::size(kRefusedCalls));
+    for (size_t i = 0; i < codes.size(); ++i)
+        EXPECT_EQ(codes[i], static_cast<DWORD>(ERROR_ACCESS_DENIED)) << kRefusedCalls[i].what;
+    EXPECT_TRUE(drive.Exists("sealed/kept.dll"));
 }
 
 }  // namespace

@@ -63,7 +63,8 @@ TEST(DriveMapping, DefaultRootComesFromTheWinePrefix) {
 TEST(CaseInsensitiveLookup, EachComponentIsFoundInAnyLetterCase) {
     support::TempDrive drive;
     drive.WriteFile("Windows/System32/Capi2032.dll", "x");
-    EXPECT_EQ(Resolve("C:\\WINDOWS\\system32\\CAPI2032.DLL"), drive.Host("Windows/System32/Capi2032.dll"));
+    EXPECT_EQ(Resolve("C:\\WINDOWS\\system32\\CAPI2032.DLL"),
+              drive.Host("Windows/System32/Capi2032.dll"));
     // A missing last component keeps the name as given; a missing folder fails.
     EXPECT_EQ(Resolve("C:\\windows\\SYSTEM32\\new.dll"), drive.Host("Windows/System32/new.dll"));
     DWORD error = 0;
@@ -75,9 +76,44 @@ TEST(CaseInsensitiveLookup, EachComponentIsFoundInAnyLetterCase) {
 
 TEST(CaseInsensitiveLookup, Windows1252NamesMatchUtf8NamesOnDisk) {
     support::TempDrive drive;
-    drive.WriteFile("\xC3\x9C" "bersicht.txt", "x");  // "Übersicht" in UTF-8 on disk
-    EXPECT_EQ(Resolve("C:\\\xFC" "bersicht.TXT"), drive.Host("\xC3\x9C" "bersicht.txt"));
-    EXPECT_EQ(GetFileAttributesA("C:\\\xDC" "BERSICHT.txt"), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
+    drive.WriteFile(
+        "\xC3\x9C"
+        "bersicht.txt",
+        "x");  // "Übersicht" in UTF-8 on disk
+    EXPECT_EQ(Resolve("C:\\\xFC"
+                      "bersicht.TXT"),
+              drive.Host("\xC3\x9C"
+                         "bersicht.txt"));
+    EXPECT_EQ(GetFileAttributesA("C:\\\xDC"
+                                 "BERSICHT.txt"),
+              static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
+}
+
+TEST(CaseInsensitiveLookup, EntriesDifferingOnlyInCaseGiveTheExactOneElseTheFirstByName) {
+    support::TempDrive drive;
+    // Letter-case forms of "ab.dll" (written in an order unlike the name
+    // order), two folders, and two Windows-1252 names, all differing only in
+    // letter case.
+    for (const char* name : {"aB.dll", "AB.DLL", "ab.dll", "Ab.Dll", "ab.DLL", "AB.dll"})
+        drive.WriteFile(std::string("dir/") + name, name);
+    drive.MakeDirs("twin/inner");
+    drive.MakeDirs("TWIN/inner");
+    drive.WriteFile("\xC3\xB6l.txt", "x");  // "öl.txt" in UTF-8 on disk
+    drive.WriteFile("\xC3\x96l.txt", "x");  // "Öl.txt"
+    const struct {
+        const char* asked;
+        const char* found;  // relative to the drive root
+    } cases[] = {
+        {"C:\\dir\\ab.dll", "dir/ab.dll"},  // the exact name first
+        {"C:\\dir\\Ab.Dll", "dir/Ab.Dll"},
+        {"C:\\dir\\aB.DLL", "dir/AB.DLL"},  // else the first in name order
+        {"C:\\dir\\ab.Dll", "dir/AB.DLL"},
+        {"C:\\twin\\inner", "twin/inner"},  // folders on the way alike
+        {"C:\\Twin\\inner", "TWIN/inner"},
+        {"C:\\\xF6l.txt", "\xC3\xB6l.txt"},
+        {"C:\\\xF6L.TXT", "\xC3\x96l.txt"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Resolve(c.asked), drive.Host(c.found)) << c.asked;
 }
 
 TEST(SystemDirectories, FollowTheLayoutOnDisk) {

@@ -1,5 +1,4 @@
-// Writing, positioning and flushing open files, the executable's own path, the
-// tick count and the local time in the POSIX Win32 subset.
+// Writing, positioning and flushing open files in the POSIX Win32 subset.
 #pragma once
 
 #include "platform/posix/WinTypes.h"
@@ -9,9 +8,6 @@
 #define FILE_END 2
 #define INVALID_SET_FILE_POINTER ((DWORD)-1)
 #define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFF)
-#ifndef ERROR_MOD_NOT_FOUND
-#define ERROR_MOD_NOT_FOUND 126L
-#endif
 
 // Writes at the handle's file position and moves it on. TRUE only when all
 // bytes were written; *written holds the bytes written either way.
@@ -30,15 +26,3 @@ DWORD SetFilePointer(HANDLE file, LONG distance, PLONG high, DWORD method);
 
 // Writes the file's data through to the disk.
 BOOL FlushFileBuffers(HANDLE file);
-
-// Null names the executable itself; other modules are not known here.
-HMODULE GetModuleHandleA(LPCSTR name);
-// The executable's path in Windows form: C:\... when it lies under the drive
-// root, else Z:\ followed by the host path. Copies at most size - 1
-// characters and a terminator; returns the characters copied, or size with
-// ERROR_INSUFFICIENT_BUFFER when the path was cut.
-DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);
-
-// Milliseconds since an arbitrary start, wrapping after 49.7 days.
-DWORD GetTickCount();
-void GetLocalTime(LPSYSTEMTIME time);

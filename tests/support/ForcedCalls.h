@@ -1,7 +1,8 @@
-// Test-only control of the POSIX layer: make a named platform call fail with a
-// chosen error, or succeed, so that every outcome of a caller can be tested on
-// a machine where it cannot happen naturally (for example a refused deletion
-// when the tests run as root).
+// Forced results of the platform calls, for tests: make a named call of the
+// POSIX layer fail with a chosen error, or succeed, so that every outcome of a
+// caller can be tested on a machine where it cannot happen naturally (for
+// example a refused deletion when the tests run as root). Built only into
+// test programs: it installs its hooks into the layer's seam (CallHooks.h).
 #pragma once
 
 #include <string>
@@ -24,21 +25,12 @@ void ForceValue(const char* function, DWORD value);
 void ClearForced();
 std::vector<std::string> ForcedMoves();
 
-// For the layer itself: true when `function` is forced; *result is then what
-// the call returns (the last error is set for a forced failure).
-bool IsForced(const char* function, BOOL* result);
-bool IsForcedValue(const char* function, DWORD* value);
-void RecordForcedMove(const char* source);
-
 // Successful FlushFileBuffers calls since the start or the last reset.
 unsigned FlushCount();
 void ResetFlushCount();
-void RecordFlush();
 
 // From now on GetTickCount answers `ticks`; Clear returns to the real clock.
 void SetTickCountForTest(DWORD ticks);
 void ClearTickCountForTest();
-// For the layer itself: true with *ticks set while a tick count is fixed.
-bool FixedTickCount(DWORD* ticks);
 
 }  // namespace posix
