@@ -28,17 +28,20 @@ int HasMakerCompanyName(const char* path) {
     if (!block) return 0;
     int result = 0;
     DWORD translation = 0;
-    void* value = nullptr;
-    UINT length = 0;
     // Only the first translation is asked for its company name.
     if (GetFileVersionInfoA(path, handle, size, block) &&
-        inspect::FirstTranslation(block, &translation) &&
-        inspect::QueryStringValue(block, translation, "CompanyName", &value, &length)) {
-        CStr company(static_cast<const char*>(value), kLocalSize);
-        for (const char* const* name = MakerNames; *name; ++name) {
-            if (company.IsEqual(*name, 0)) {
-                result = 1;
-                break;
+        inspect::FirstTranslation(block, &translation)) {
+        CStr subBlock(nullptr, kLocalSize);
+        void* value = nullptr;
+        UINT length = 0;
+        if (inspect::QueryStringValue(block, translation, "CompanyName", &subBlock, &value,
+                                      &length)) {
+            CStr company(static_cast<const char*>(value), kLocalSize);
+            for (const char* const* name = MakerNames; *name; ++name) {
+                if (company.IsEqual(*name, 0)) {
+                    result = 1;
+                    break;
+                }
             }
         }
     }

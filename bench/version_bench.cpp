@@ -37,8 +37,10 @@ int ReadOne(const std::string& path, std::vector<unsigned char>& block) {
     int found = VerQueryValueA(block.data(), "\\", &value, &length) ? 1 : 0;
     DWORD translation = 0;
     if (!inspect::FirstTranslation(block.data(), &translation)) return found;
+    CStr subBlock(nullptr, 255);
     for (const char* key : {"CompanyName", "FileDescription", "LegalCopyright"})
-        if (inspect::QueryStringValue(block.data(), translation, key, &value, &length)) ++found;
+        if (inspect::QueryStringValue(block.data(), translation, key, &subBlock, &value, &length))
+            ++found;
     return found;
 }
 

@@ -53,8 +53,9 @@ void AskAll(const std::vector<uint8_t>& block) {
     if (!inspect::FirstTranslation(block.data(), &translation)) return;
     void* value = nullptr;
     UINT length = 0;
+    CStr path(nullptr, 255);
     for (const char* key : {"CompanyName", "FileDescription", "LegalCopyright"})
-        if (inspect::QueryStringValue(block.data(), translation, key, &value, &length))
+        if (inspect::QueryStringValue(block.data(), translation, key, &path, &value, &length))
             TouchText(value, length);
 }
 

@@ -130,7 +130,9 @@ int CFileSearch::DescribeVersion() {
     DWORD translation;
     if (!inspect::FirstTranslation(m_versionBlock, &translation)) return 0;
     for (const char* key : kStringKeys) {
-        if (!inspect::QueryStringValue(m_versionBlock, translation, key, &value, &length)) continue;
+        CStr path("", kLineSize);
+        if (!inspect::QueryStringValue(m_versionBlock, translation, key, &path, &value, &length))
+            continue;
         // The value as far as its length says, up to its terminator.
         CStr text("", kLineSize);
         text.SetN(static_cast<const char*>(value), length);

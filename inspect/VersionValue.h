@@ -1,11 +1,10 @@
 // String values of the first translation of a version-information block (as
 // GetFileVersionInfoA filled it): the company-name stage of the ownership test
 // and the file description read them this way, and so do the version tools.
-// Plain Win32 over platform/Windows.h, so that it also builds alone for
-// Windows.
 #pragma once
 
 #include "platform/Windows.h"
+#include "strings/Str.h"
 
 namespace inspect {
 
@@ -17,9 +16,11 @@ bool FirstTranslation(const void* block, DWORD* translation);
 // Looks up the string value `key` of a translation with VerQueryValueA, as
 // the sub-block "\StringFileInfo\<language><code page>\<key>" with four
 // lower-case hexadecimal digits each (language 0407 and code page 04b0 give
-// \StringFileInfo\040704b0\<key>). True with *value and *length as
-// VerQueryValueA answers them; false when it finds no value.
-bool QueryStringValue(const void* block, DWORD translation, const char* key, void** value,
-                      UINT* length);
+// \StringFileInfo\040704b0\<key>). The sub-block path is formatted into the
+// caller's `path`, so that the caller decides how long that string lives.
+// True with *value and *length as VerQueryValueA answers them; false when it
+// finds no value.
+bool QueryStringValue(const void* block, DWORD translation, const char* key, CStr* path,
+                      void** value, UINT* length);
 
 }  // namespace inspect

@@ -80,14 +80,18 @@ void Query(const std::vector<unsigned char>& block, const char* key, const char*
 void QueryStrings(const std::vector<unsigned char>& block, bool* first) {
     DWORD translation = 0;
     if (!inspect::FirstTranslation(block.data(), &translation)) return;
+    CStr path(nullptr, 255);
     for (const char* key : {"CompanyName", "FileDescription", "LegalCopyright"}) {
         void* value = nullptr;
         UINT length = 0;
         SetLastError(0);
-        BOOL ok = inspect::QueryStringValue(block.data(), translation, key, &value, &length);
+        BOOL ok = inspect::QueryStringValue(block.data(), translation, key, &path, &value, &length);
         Print(key, ok, value, length, true, first);
     }
 }
+
+// Bytes kept free behind each block for Wine's over-long copies.
+constexpr size_t kSlack = 65536;
 
 void Dump(const std::string& file) {
     DWORD handle = 0;
@@ -102,7 +106,10 @@ void Dump(const std::string& file) {
         std::printf("}\n");
         return;
     }
-    std::vector<unsigned char> block(size + 1, 0);
+    // Room behind the block: Wine's version library writes the ANSI copies of
+    // values that run past their node beyond the size it answered (see
+    // README.md, value-cut-at-node), which must not land in the heap.
+    std::vector<unsigned char> block(size + 1 + kSlack, 0);
     SetLastError(0);
     BOOL ok = GetFileVersionInfoA(file.c_str(), handle, size, block.data());
     std::printf(",\"info\":%d,\"info_error\":%lu", ok ? 1 : 0,

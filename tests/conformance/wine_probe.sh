@@ -37,7 +37,7 @@ cleanup() {
 trap cleanup EXIT INT TERM
 
 x86_64-w64-mingw32-g++-posix -std=c++17 -O2 -Wall -Wextra -Werror -static -I"$repo" \
-    "$here/version_dump.cpp" "$repo/inspect/VersionValue.cpp" -o "$work/version_dump.exe" -lversion
+    "$here/version_dump.cpp" "$repo/inspect/VersionValue.cpp" "$repo"/strings/*.cpp "$repo"/debuglog/*.cpp -o "$work/version_dump.exe" -lversion
 wine wineboot -i >/dev/null 2>&1 || true
 wineserver -w
 
