@@ -51,7 +51,8 @@ int main(int argc, char** argv) {
     if (stat(root.c_str(), &st) != 0) return Refuse("drive root '" + root + "' does not exist");
     if (!S_ISDIR(st.st_mode)) return Refuse("drive root '" + root + "' is not a folder");
     char absolute[PATH_MAX];
-    if (!realpath(root.c_str(), absolute)) return Refuse("drive root '" + root + "' cannot be read");
+    if (!realpath(root.c_str(), absolute))
+        return Refuse("drive root '" + root + "' cannot be read");
     posix::SetDriveRoot(absolute);
 
     DWORD attributes = GetFileAttributesA("C:\\windows");

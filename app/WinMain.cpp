@@ -2,4 +2,6 @@
 #include "app/Cleanup.h"
 #include "platform/Windows.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return RunCleanup(); }
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    return RunCleanup();
+}

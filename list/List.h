@@ -24,7 +24,7 @@ struct CListNode {
 };
 
 class CList {
-  public:
+public:
     // Called by ForEach with each element in turn.
     typedef void (*ElementFunction)(CComparable* element);
 
@@ -53,7 +53,7 @@ class CList {
     CList(const CList&) = delete;
     CList& operator=(const CList&) = delete;
 
-  protected:
+protected:
     static constexpr int kTraceLevel = 1;
 
     // One fixed trace line at the class level, when the list has its log.

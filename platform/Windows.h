@@ -11,7 +11,6 @@
 #endif
 #include <windows.h>
 #else
-#include "platform/posix/WinTypes.h"
 #include "platform/posix/WinCodePage.h"
 #include "platform/posix/WinDirectories.h"
 #include "platform/posix/WinErrors.h"
@@ -22,6 +21,7 @@
 #include "platform/posix/WinProcess.h"
 #include "platform/posix/WinSystem.h"
 #include "platform/posix/WinSystemDirectories.h"
+#include "platform/posix/WinTypes.h"
 #include "platform/posix/WinVersion.h"
 #include "platform/posix/WinWriteFiles.h"
 #endif

@@ -23,7 +23,9 @@ unsigned Unit(const char* p, size_t* length, bool ignoreCase) {
 
 }  // namespace
 
-bool IsLead(unsigned char ch) { return ch >= 0x80 && IsDBCSLeadByte(ch) != 0; }
+bool IsLead(unsigned char ch) {
+    return ch >= 0x80 && IsDBCSLeadByte(ch) != 0;
+}
 
 size_t CharLength(const char* p) {
     return (IsLead(static_cast<unsigned char>(p[0])) && p[1] != '\0') ? 2 : 1;

@@ -70,8 +70,10 @@ protected:
     template <typename... Args>
     void TraceStep(const char* format, Args... args) const {
         if (!m_log) return;
-        if constexpr (sizeof...(Args) == 0) m_log->TraceLineLevel(1, "%s", format);
-        else m_log->TraceLineLevel(1, format, args...);
+        if constexpr (sizeof...(Args) == 0)
+            m_log->TraceLineLevel(1, "%s", format);
+        else
+            m_log->TraceLineLevel(1, format, args...);
     }
     // Formats into a scratch of the given size rule and hands it to Set (add 0)
     // or Add (add 1); the body of sprintf and Addsprintf.

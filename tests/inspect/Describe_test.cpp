@@ -81,8 +81,8 @@ TEST_F(DescribeTest, FilesWithoutVersionInformationStopAfterTheAttributes) {
 
     // Hidden and system exist only on Windows: the letters of a read-only
     // hidden system file with the archive bit, and of every bit at once.
-    for (auto [value, text] : {std::pair<DWORD, const char*>{39, "a-h-rs- <39>"},
-                               {0x9A7, "achnrst <2471>"}}) {
+    for (auto [value, text] :
+         {std::pair<DWORD, const char*>{39, "a-h-rs- <39>"}, {0x9A7, "achnrst <2471>"}}) {
         posix::ForceValue("GetFileAttributesA", value);
         Describe(path);
         posix::ClearForced();

@@ -18,7 +18,7 @@ const char kCompany[] = "\\StringFileInfo\\040704b0\\CompanyName";
 const char kTranslation[] = "\\VarFileInfo\\Translation";
 
 class VersionFiles : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         char pattern[] = "/tmp/version_test_XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);

@@ -27,9 +27,11 @@ int main(int argc, char** argv) {
     }
     std::filesystem::create_directories(system32);
     std::filesystem::create_directories(system);
-    bool ok = fixtures::WriteBytes(system32 + "/CAPI2032.DLL", fixtures::DllWithCompany("QZM GmbH")) &&
-              fixtures::WriteBytes(system + "/capi20.dll", fixtures::DllWithCompany("Other Networks AG")) &&
-              fixtures::WriteBytes(system + "/capi.dll", fixtures::DllWithCompany("qzm gmbh", true));
+    bool ok =
+        fixtures::WriteBytes(system32 + "/CAPI2032.DLL", fixtures::DllWithCompany("QZM GmbH")) &&
+        fixtures::WriteBytes(system + "/capi20.dll",
+                             fixtures::DllWithCompany("Other Networks AG")) &&
+        fixtures::WriteBytes(system + "/capi.dll", fixtures::DllWithCompany("qzm gmbh", true));
     if (!ok) {
         std::fprintf(stderr, "purgelib_sample_tree: cannot write below %s\n", root.c_str());
         return 1;
