@@ -4,6 +4,7 @@
 set -euo pipefail
 packages=(
     g++ cmake make googletest libgtest-dev libbenchmark-dev    # native build, tests, benchmarks
+    clang-format                                               # the format check
     clang libclang-rt-14-dev                                   # libFuzzer targets
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64  # Windows builds
     wine wine64 fonts-wine xvfb xdotool imagemagick            # the Windows exe end to end

@@ -6,6 +6,7 @@
 #   tsan     the threaded tests under ThreadSanitizer
 #   mingw-x64, mingw-x86   the Windows exes (static checks)
 #   fuzz     short bounded libFuzzer runs
+# and checks that every C/C++ file is formatted as clang-format writes it.
 # Exits non-zero when anything fails.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -24,6 +25,7 @@ step() {  # name, command...
 build() { cmake --preset "$1" >/dev/null && cmake --build --preset "$1"; }
 
 # The Windows exes first: the e2e tests of the native build run the x64 one.
+step "format (clang-format)" scripts/check-format.sh
 step "build mingw-x64" build mingw-x64
 step "build mingw-x86" build mingw-x86
 step "build default" build default
