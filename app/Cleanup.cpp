@@ -2,6 +2,7 @@
 #include "app/Cleanup.h"
 
 #include "app/Ownership.h"
+#include "app/Report.h"
 #include "platform/Windows.h"
 #include "strings/PathStr.h"
 
@@ -31,11 +32,31 @@ int RemoveLibrary(const char* path) {
 }
 
 int RunCleanup() {
+    return RunCleanup(RunOptions());
+}
+
+int RunCleanup(const RunOptions& options) {
+    RunReport* report = options.report;
+    if (report) *report = RunReport();
     CPathStr path("", kPathSize);
     GetSystemDirectoryA(path.GetBuffer(), kPathSize);
+    if (report) {
+        report->dryRun = options.dryRun;
+        report->systemDirectory = path.GetBuffer();
+    }
+    // Examines the library at the current path while every earlier one was
+    // handled; records it either way.
+    int allHandled = 1;
+    auto examine = [&]() {
+        if (report) {
+            report->libraries.emplace_back();
+            report->libraries.back().path = path.GetBuffer();
+        }
+        if (allHandled) allHandled = RemoveLibrary(path.GetBuffer()) ? 1 : 0;
+    };
 
     path.AddPath("CAPI2032.DLL");
-    int allHandled = RemoveLibrary(path.GetBuffer()) ? 1 : 0;
+    examine();
 
     // The companion directory: system32 becomes system.
     path.ExtractPathEx(nullptr);
@@ -43,18 +64,23 @@ int RunCleanup() {
     path.RemoveLast('3', 0);
 
     path.AddPath("capi20.dll");
-    if (allHandled) allHandled = RemoveLibrary(path.GetBuffer()) ? 1 : 0;
+    examine();
 
     path.ExtractPathEx(nullptr);
     path.AddPath("capi.dll");
-    if (allHandled) allHandled = RemoveLibrary(path.GetBuffer()) ? 1 : 0;
+    examine();
 
     CStr message(nullptr, kLocalSize);
     if (allHandled)
         message.sprintf("%s\n%s", cleanup::kSuccessLine1, cleanup::kSuccessLine2);
     else
         message.Set(cleanup::kFailure, 0);
-    MessageBoxA(nullptr, message.GetBuffer(), cleanup::kCaption,
-                MB_ICONINFORMATION | MB_SETFOREGROUND);
+    if (report) {
+        report->outcome = allHandled ? Outcome::kUpdated : Outcome::kNotUpdated;
+        report->message = message.GetBuffer() ? message.GetBuffer() : "";
+    }
+    if (options.showMessage)
+        MessageBoxA(nullptr, message.GetBuffer(), cleanup::kCaption,
+                    MB_ICONINFORMATION | MB_SETFOREGROUND);
     return 0;
 }
