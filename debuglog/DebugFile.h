@@ -72,6 +72,15 @@ public:
     // lock (recursive) for its counters and the file handle.
     int WriteRaw(const char* text, int prefixed);
 
+    // Makes `name` the current shared log name, the one the library's owners
+    // open and the one whose failed open goes on in a numbered file: a plain
+    // name lies in the Windows directory, a name with a folder (a "\" or
+    // "/") is a path of its own and its numbered files lie beside it. For a
+    // program that names its log before file logging starts; 0 (nothing
+    // changed) while the log file is open, or for a null, empty or too long
+    // name.
+    static int SetLogName(const char* name);
+
     // The trace object of a library object (CStr, CPathStr, CList,
     // CFileSearch), created, opened and set up in the one way they all share:
     // a new instance, opened on the current shared log name (so an owner

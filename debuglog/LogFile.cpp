@@ -28,12 +28,20 @@ HANDLE CreateLogFile(const char* path, DWORD creation, DWORD flags) {
     return file;
 }
 
+// The last folder separator of a log name ('\\' or, as everywhere on
+// Windows, '/'), or null for a plain name.
+const char* LastSeparator(const char* name) {
+    const char* backslash = std::strrchr(name, '\\');
+    const char* slash = std::strrchr(name, '/');
+    return backslash > slash ? backslash : slash;
+}
+
 // The full path of the log named `name` into out (size bytes with the
-// terminator): a name with a backslash is a path of its own, any other name
-// lies in the Windows directory. False when the path does not fit.
+// terminator): a name with a folder separator is a path of its own, any other
+// name lies in the Windows directory. False when the path does not fit.
 bool ResolveLogPath(const char* name, char* out, size_t size) {
     size_t nameLength = std::strlen(name);
-    if (std::strchr(name, '\\')) {
+    if (LastSeparator(name)) {
         if (nameLength >= size) return false;
         std::memcpy(out, name, nameLength + 1);
         return true;
@@ -113,26 +121,50 @@ int CDebugFile::OpenLogFile(const char* name, int rewrite, int reserved) {
 int CDebugFile::CreateNumberedFile() {
     debuglog::LogState& log = Shared();
     SharedLock guard;
+    // The numbered files of a plain log name lie in the Windows directory and
+    // are named after it ("Debug1.log"); those of a log named by a path lie
+    // beside it, with its separator ("C:\logs\run1.log"), and that path
+    // becomes the log name. The name is copied out first: logName may point
+    // into fallbackPath, which the new name replaces.
+    char name[sizeof log.fallbackPath];
+    std::snprintf(name, sizeof name, "%s", log.logName.load());
     char dir[MAX_PATH];
-    UINT dirLength = GetWindowsDirectoryA(dir, sizeof dir);
-    if (dirLength == 0 || dirLength >= sizeof dir) return 0;
-    // The base name is copied out first: logName may point into fallbackPath,
-    // which the new name replaces.
-    char base[sizeof log.fallbackPath];
-    std::snprintf(base, sizeof base, "%s", log.logName.load());
+    char separator = '\\';
+    char* base = name;
+    if (const char* last = LastSeparator(name)) {
+        size_t at = static_cast<size_t>(last - name);
+        separator = name[at];
+        name[at] = '\0';
+        std::snprintf(dir, sizeof dir, "%s", name);
+        base = name + at + 1;
+    } else {
+        UINT dirLength = GetWindowsDirectoryA(dir, sizeof dir);
+        if (dirLength == 0 || dirLength >= sizeof dir) return 0;
+    }
     if (char* dot = std::strrchr(base, '.')) *dot = '\0';
     for (int i = 1; i <= kNumberedFiles; ++i) {
         char candidate[sizeof log.fallbackPath];
-        int length = std::snprintf(candidate, sizeof candidate, "%s\\%s%i.log", dir, base, i);
+        int length =
+            std::snprintf(candidate, sizeof candidate, "%s%c%s%i.log", dir, separator, base, i);
         if (length < 0 || static_cast<size_t>(length) >= sizeof candidate) continue;
         HANDLE file = CreateLogFile(candidate, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
         if (file == INVALID_HANDLE_VALUE) continue;
         CloseHandle(file);
         std::memcpy(log.fallbackPath, candidate, static_cast<size_t>(length) + 1);
-        log.logName = std::strrchr(log.fallbackPath, '\\') + 1;
+        log.logName = base == name ? std::strrchr(log.fallbackPath, '\\') + 1 : log.fallbackPath;
         return 1;
     }
     return 0;
+}
+
+int CDebugFile::SetLogName(const char* name) {
+    debuglog::LogState& log = Shared();
+    if (!name || !*name || std::strlen(name) >= sizeof log.chosenName) return 0;
+    SharedLock guard;
+    if (log.fileHandle != INVALID_HANDLE_VALUE) return 0;
+    std::memcpy(log.chosenName, name, std::strlen(name) + 1);
+    log.logName = log.chosenName;
+    return 1;
 }
 
 int CDebugFile::CloseLogFile(const char* note) {

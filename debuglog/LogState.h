@@ -32,6 +32,7 @@ struct LogState {
     std::atomic<int> autoFlush{1};
     std::atomic<const char*> logName{kDefaultLogName};
     char fallbackPath[260] = {};
+    char chosenName[260] = {};  // the name given to SetLogName; logName may point here
     CRITICAL_SECTION lock;
     char logPath[256] = {};
     int lineNumber = 0;
