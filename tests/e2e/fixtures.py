@@ -108,13 +108,13 @@ def _write_if_changed(path, text):
 
 
 def build_all(folder):
-    """Builds holder.exe, verprobe.exe and one DLL per LIBRARIES entry into folder;
+    """Builds holder.exe, verprobe.exe, exitcode.exe and one DLL per LIBRARIES entry into folder;
     returns {name: path} for all of them."""
     os.makedirs(folder, exist_ok=True)
     flags = ["-O2", "-Wall", "-Wextra", "-Werror", "-s"]
     built = {}
 
-    for program, libs in (("holder", []), ("verprobe", ["-lversion"])):
+    for program, libs in (("holder", []), ("verprobe", ["-lversion"]), ("exitcode", [])):
         source = os.path.join(HERE, program + ".c")
         output = os.path.join(folder, program + ".exe")
         if _stale(output, [source]):

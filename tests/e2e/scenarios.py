@@ -3,12 +3,13 @@ checks files, message and exit code. Facts seen on the way (error codes, what th
 version library answered) are printed with the result."""
 
 import os
+import re
 import shutil
 import subprocess
 import time
 import traceback
 
-from wineprefix import TracedString
+from wineprefix import SESSION_MANAGER, TracedString
 
 CAPTION = b"Velkorant Installationbereiniger"
 SUCCESS = (b"Das System wurde erfolgreich aktualisiert.\n"
@@ -123,6 +124,33 @@ class Context:
                         "text %r, expected %r" % (text.data, expected_text))
                 r.check(caption.data == CAPTION, "caption %r" % caption.data)
                 r.check(style == STYLE, "style %08x, expected %08x" % (style, STYLE))
+        return run
+
+    def purgelib_switches(self, switches, expected_code, box=None):
+        """Runs the exe with switches through exitcode.exe, which reports the whole
+        exit code (Wine passes only its low 8 bits on). Checks the code and the boxes:
+        box None means none at all (no MessageBoxA call in the relay trace), else the
+        one box's text must start with box. Returns the run."""
+        run = self.prefix.run_traced(self.built["exitcode"], [self.exe] + list(switches))
+        self.log("purgelib " + " ".join(switches), run)
+        r = self.result
+        shown = run.stdout.strip().splitlines()
+        code = int(shown[-1].split()[1]) if shown and shown[-1].startswith("exit ") else None
+        r.note("purgelib %s: exit code %s, %.2f s" % (" ".join(switches), code, run.seconds))
+        r.check(code == expected_code, "purgelib %s: exit code %s, expected %d"
+                % (" ".join(switches), code, expected_code))
+        boxes = run.called("user32.MessageBoxA")
+        if box is None:
+            r.check(not boxes, "purgelib %s called MessageBoxA: %r" % (" ".join(switches), boxes))
+            return run
+        if r.check(len(boxes) == 1, "purgelib %s: %d boxes, expected 1"
+                   % (" ".join(switches), len(boxes))):
+            args = boxes[0].args
+            text = args[1].data if len(args) == 4 and isinstance(args[1], TracedString) else b""
+            caption = args[2].data if len(args) == 4 and isinstance(args[2], TracedString) else b""
+            r.check(text.startswith(box), "box text %r, expected it to start with %r"
+                    % (text, box))
+            r.check(caption == CAPTION, "caption %r" % caption)
         return run
 
     def holder(self, mode, path):
@@ -445,6 +473,137 @@ def content_only(ctx):
         ctx.expect_no_debug_output(run)
 
 
+# --- the switches (/quiet, /log, /?) ------------------------------------------
+USAGE = b"Usage: purgelib.exe [/quiet] [/log FILE] [/?]"
+STAMP = re.compile(rb"^(open|close) \d\d:\d\d:\d\d \d\d/\d\d/\d\d$")
+NOTICE = b"Eine weitere Instanz der Applikation wurde gefunden! "
+
+
+def quiet_updated(ctx):
+    """/quiet (in any spelling): no box, exit code 0, both when the maker's copies
+    are deleted and when there is nothing to do."""
+    placed = [
+        (ctx.place("system32", "CAPI2032.DLL", "maker_gmbh"), r"C:\windows\system32\CAPI2032.DLL"),
+        (ctx.place("system", "capi.dll", "maker_korvik"), r"C:\windows\system\capi.dll"),
+    ]
+    run = ctx.purgelib_switches(["/quiet"], 0)
+    for path, windows in placed:
+        ctx.expect_deleted_now(run, path, windows)
+    ctx.purgelib_switches(["-Q"], 0)
+
+
+def quiet_restart_needed(ctx):
+    """/q with a maker's CAPI2032.DLL held against deletion by another program:
+    scheduled for deletion at restart, no box, exit code 3010."""
+    held = ctx.place("system32", "CAPI2032.DLL", "maker_gmbh")
+    ctx.holder("read", held)
+    run = ctx.purgelib_switches(["/q"], 3010)
+    ctx.expect_scheduled(run, held, r"C:\windows\system32\CAPI2032.DLL")
+
+
+def quiet_not_updated(ctx):
+    """A maker's capi20.dll loaded by another program cannot be deleted, and Wine
+    cannot schedule it either: it keeps its pending deletions in a REG_MULTI_SZ
+    value and refuses to add one when the value has another type (set here to a
+    REG_DWORD). The library stays, the maker's capi.dll after it is not examined;
+    /quiet: no box, exit code 1603; without /quiet the failure text, exit code 0."""
+    r = ctx.result
+    loaded = ctx.place("system", "capi20.dll", "maker_korvik")
+    later = ctx.place("system", "capi.dll", "maker_gmbh")
+    content = _content(later)
+    loaded_win = r"C:\windows\system\capi20.dll"
+    ctx.holder("load", loaded)
+    ctx.prefix.wine(["reg", "add", SESSION_MANAGER, "/v", "PendingFileRenameOperations", "/t",
+                     "REG_DWORD", "/d", "1", "/f"])
+    try:
+        for switches, code, box in ((["/quiet"], 1603, None), ([], 0, FAILURE)):
+            run = ctx.purgelib_switches(switches, code, box)
+            deletes = ctx.results_for(run, "kernel32.DeleteFileA", loaded_win)
+            moves = ctx.results_for(run, "kernel32.MoveFileExA", loaded_win)
+            r.check(deletes == [0] and moves == [0],
+                    "DeleteFileA %s and MoveFileExA %s, expected one failure each"
+                    % (deletes, moves))
+            r.check(os.path.exists(loaded), "capi20.dll is gone")
+            ctx.expect_untouched(run, later, content, r"C:\windows\system\capi.dll")
+    finally:
+        ctx.prefix.wine(["reg", "delete", SESSION_MANAGER, "/v", "PendingFileRenameOperations",
+                         "/f"])
+
+
+def bad_switch(ctx):
+    """An unknown switch: a box saying so (exit code 0), or with /quiet no box and
+    exit code 87; nothing is touched either way."""
+    lib = ctx.place("system32", "CAPI2032.DLL", "maker_gmbh")
+    content = _content(lib)
+    for switches, code, box in ((["/quiet", "/bogus"], 87, None), (["-Bogus", "/Q"], 87, None),
+                                (["/bogus"], 0, b"Unknown switch: /bogus\n\n" + USAGE)):
+        run = ctx.purgelib_switches(switches, code, box)
+        ctx.expect_untouched(run, lib, content, r"C:\windows\system32\CAPI2032.DLL")
+
+
+def usage_box(ctx):
+    """/? shows the usage in a box and touches nothing; with /quiet, no box."""
+    lib = ctx.place("system32", "CAPI2032.DLL", "maker_gmbh")
+    content = _content(lib)
+    run = ctx.purgelib_switches(["/?"], 0, USAGE)
+    ctx.expect_untouched(run, lib, content, r"C:\windows\system32\CAPI2032.DLL")
+    boxes = run.called("user32.MessageBoxA")
+    if boxes and isinstance(boxes[0].args[1], TracedString):
+        ctx.result.check(b"3010" in boxes[0].args[1].data and b"/log FILE" in boxes[0].args[1].data,
+                         "the usage does not tell the exit codes and the log")
+        ctx.result.check(boxes[0].args[3] == 0x00010040, "usage box style %x" % boxes[0].args[3])
+    ctx.purgelib_switches(["/?", "/quiet"], 0)
+
+
+def _log_lines(path):
+    with open(path, "rb") as f:
+        return f.read().split(b"\r\n")
+
+
+def log_file(ctx):
+    """/log FILE, with and without /quiet: the "open" stamp and header, the content
+    search's traces, one line per library and the outcome, the closing header and
+    stamp. A plain name lands in the current folder. When another program holds
+    FILE, the log goes on in FILE1 beside it with the notice of another instance."""
+    r = ctx.result
+    logs = os.path.join(ctx.prefix.path, "drive_c", "logs")
+    shutil.rmtree(logs, ignore_errors=True)
+    os.makedirs(logs)
+    log = os.path.join(logs, "run.log")
+    ctx.place("system32", "CAPI2032.DLL", "maker_gmbh")
+    ctx.place("system", "capi20.dll", "other_maker")
+    ctx.place("system", "capi.dll", "content_only")
+    ctx.purgelib_switches(["/quiet", "/log", r"C:\logs\run.log"], 0)
+    lines = _log_lines(log)
+    r.check(lines[-1] == b"" and STAMP.match(lines[0]) and STAMP.match(lines[-2])
+            and lines[1].startswith(b"LogFile from: ") and lines[1].endswith(b"purgelib.exe")
+            and lines[-3] == lines[1], "stamps and header lines: %r" % lines)
+    report = lines[-7:-3]
+    r.check([line.split(b": ", 1)[0] for line in report[:3]] == [
+        b"C:\\windows\\system32\\CAPI2032.DLL", b"C:\\windows\\system\\capi20.dll",
+        b"C:\\windows\\system\\capi.dll"] and report[3] == b"Outcome: updated",
+        "the report's lines: %r" % report)
+    if ctx.content_stage != "no":
+        r.check(any(b"QZM GmbH" in line for line in lines[2:-7]),
+                "no trace of the content search before the report: %r" % lines[2:-7])
+    r.note("log: %d lines, report %r" % (len(lines), report))
+
+    # Held by another program: run1.log beside it; and a plain name, without /quiet.
+    ctx.holder("open", log)
+    ctx.purgelib_switches(["/log", r"C:\logs\run.log"], 0, SUCCESS)
+    numbered = os.path.join(logs, "run1.log")
+    lines = _log_lines(numbered) if os.path.exists(numbered) else []
+    r.check(len(lines) > 3 and lines[2].startswith(NOTICE) and b"Outcome: updated" in lines,
+            "run1.log: %r" % lines)
+    for holder in list(ctx.prefix.holders):
+        ctx.prefix.release(holder)
+    here = os.path.join(os.path.dirname(ctx.prefix.path), "plain-name.log")
+    if os.path.exists(here):
+        os.remove(here)
+    ctx.purgelib_switches(["-q", "-LOG", "plain-name.log"], 0)
+    r.check(os.path.exists(here), "a plain log name did not land in the current folder")
+
+
 EXPECTED_VERSION = {
     "translation": "040704b0",
     "fixed.file": "1.4.0.0",
@@ -519,6 +678,12 @@ ALL = [
     held_against_delete,
     loaded_library,
     content_only,
+    quiet_updated,
+    quiet_restart_needed,
+    quiet_not_updated,
+    bad_switch,
+    usage_box,
+    log_file,
     own_version_resource,
     message_box_on_display,
 ]
