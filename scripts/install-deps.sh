@@ -9,6 +9,7 @@ packages=(
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64  # Windows builds
     wine wine64 fonts-wine xvfb xdotool imagemagick            # the Windows exe end to end
     python3 python3-pefile                                     # version-resource conformance
+    dpkg-dev unzip groff-base                                  # the packages and their check
 )
 missing=()
 for p in "${packages[@]}"; do
