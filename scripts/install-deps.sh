@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # Installs what building and testing purgelib needs (Debian 12). Idempotent:
 # packages already present are not fetched again.
+#   scripts/install-deps.sh          everything the test command needs
+#   scripts/install-deps.sh --tool   only what building the Linux tool needs: a
+#                                    compiler, CMake and make (scripts/run-sample.sh)
 set -euo pipefail
+tool_packages=(g++ cmake make)
 packages=(
     g++ cmake make googletest libgtest-dev libbenchmark-dev    # native build, tests, benchmarks
     clang-format                                               # the format check
@@ -11,6 +15,11 @@ packages=(
     python3 python3-pefile                                     # version-resource conformance
     dpkg-dev unzip groff-base                                  # the packages and their check
 )
+case "${1:-}" in
+    --tool) packages=("${tool_packages[@]}") ;;
+    "") ;;
+    *) echo "usage: scripts/install-deps.sh [--tool]" >&2; exit 2 ;;
+esac
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
