@@ -41,7 +41,7 @@ const char kUsage[] =
     "\n"
     "  -n, --dry-run   examine everything, change nothing; report what would be deleted\n"
     "      --json      print the report as one JSON document instead (see the README)\n"
-    "  -q, --quiet     print nothing on stdout; the exit code tells\n"
+    "  -q, --quiet     print nothing on stdout; the exit code tells (not with --json)\n"
     "      --trace     print the library's traces on stderr\n"
     "      --log FILE  write the report and the traces to FILE (written anew; when\n"
     "                  another program holds FILE, to a numbered file beside it)\n"
