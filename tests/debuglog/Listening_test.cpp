@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "debuglog/DebugFile.h"
 #include "platform/posix/Sinks.h"
@@ -90,6 +93,42 @@ TEST(DebugChannel, AnyoneListensNamesEveryWayATraceIsHeard) {
         EXPECT_EQ(CDebugFile::AnyoneListens(), 0);
         EXPECT_NE(windows.Read("Debug.log").find("to the file"), std::string::npos);
     });
+}
+
+std::atomic<int> g_heard{0};
+void CountHeard(const char*, void*) {
+    g_heard.fetch_add(1);
+}
+
+// Several threads trace while the sink comes and goes: every trace is either
+// dropped or heard whole, and nothing races.
+TEST(DebugChannel, ThreadsTraceWhileListenersComeAndGo) {
+    constexpr int kThreads = 4, kTraces = 2000;
+    std::atomic<bool> stop{false};
+    g_heard = 0;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([] {
+            CDebugFile log;
+            log.Open("Debug.log", 1, 0);
+            for (int i = 0; i < kTraces; ++i) {
+                if (CDebugFile::AnyoneListens()) log.TraceLine("%d", i);
+                log.TraceLine("%s", "x");
+            }
+        });
+    }
+    std::thread toggler([&] {
+        while (!stop.load()) {
+            posix::SetDebugSink(CountHeard, nullptr);
+            std::this_thread::yield();
+            posix::SetDebugSink(nullptr, nullptr);
+        }
+    });
+    for (std::thread& thread : threads) thread.join();
+    stop = true;
+    toggler.join();
+    EXPECT_LE(g_heard.load(), 2 * kThreads * kTraces);
+    EXPECT_EQ(CDebugFile::AnyoneListens(), 0);
 }
 
 }  // namespace
