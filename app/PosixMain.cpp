@@ -112,10 +112,7 @@ int Refuse(const std::string& why) {
 
 // The library's traces on stderr only with --trace.
 void ListenToTraces(bool on) {
-    // TODO(i12-run): switch the debugger channel's listener here once the
-    // layer has it. Until then the channel is muted with a sink that drops
-    // every text, and left at its default (stderr) for --trace.
-    if (!on) posix::SetDebugSink([](const char*, void*) {}, nullptr);
+    posix::SetDebugListener(on);
 }
 
 // The layer's guard for the tool: names that differ only in letter case are

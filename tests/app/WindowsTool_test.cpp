@@ -68,23 +68,26 @@ TEST_F(WindowsTool, WithoutSwitchesItIsTheRunOfOld) {
 // Every outcome: /quiet shows no box and tells it in the exit code; without
 // /quiet the box is shown and the exit code stays 0.
 TEST_F(WindowsTool, QuietTellsTheOutcomeInTheExitCode) {
+    enum Schedule { kNotNeeded, kScheduled, kFails };
     const struct {
         const char* what;
         bool maker;
-        bool deleteFails, scheduleFails;
+        Schedule schedule;  // the delete fails unless kNotNeeded
         int quietCode;
         const char* message;
     } cases[] = {
-        {"nothing present", false, false, false, 0, kSuccess},
-        {"deleted now", true, false, false, 0, kSuccess},
-        {"neither deleted nor scheduled", true, true, true, 1603, kFailure},
+        {"nothing present", false, kNotNeeded, 0, kSuccess},
+        {"deleted now", true, kNotNeeded, 0, kSuccess},
+        {"scheduled for the restart", true, kScheduled, 3010, kSuccess},
+        {"neither deleted nor scheduled", true, kFails, 1603, kFailure},
     };
     for (const auto& c : cases) {
         for (const char* switches : {"/quiet", "-Q", ""}) {
             bool quiet = *switches != '\0';
             if (c.maker) PutMaker();
-            if (c.deleteFails) posix::ForceFailure("DeleteFileA", ERROR_ACCESS_DENIED);
-            if (c.scheduleFails) posix::ForceFailure("MoveFileExA", ERROR_ACCESS_DENIED);
+            if (c.schedule != kNotNeeded) posix::ForceFailure("DeleteFileA", ERROR_ACCESS_DENIED);
+            if (c.schedule == kScheduled) posix::ForceSuccess("MoveFileExA");
+            if (c.schedule == kFails) posix::ForceFailure("MoveFileExA", ERROR_ACCESS_DENIED);
             EXPECT_EQ(Run(switches), quiet ? c.quietCode : 0) << c.what << " " << switches;
             posix::ClearForced();
             EXPECT_EQ(boxes.size(), quiet ? 0u : 1u) << c.what;
@@ -139,6 +142,7 @@ TEST_F(WindowsTool, TheLogHoldsTheTracesAndTheReport) {
         std::vector<uint8_t> image = fixtures::DllWithCompany(nullptr);
         drive.WriteFile("windows/system/capi.dll",
                         std::string(image.begin(), image.end()) + "(C) QZM Korvik");
+        const std::string offset = std::to_string(image.size() + 4);
         logtest::RunInChild([&] {
             support::DebugCapture debugger;  // the traces reach the debugger channel as well
             EXPECT_EQ(Run(std::string(quiet) + "/log \"" + LogPath() + "\""), 0);
@@ -154,10 +158,16 @@ TEST_F(WindowsTool, TheLogHoldsTheTracesAndTheReport) {
         for (size_t i = 2; i < report; ++i)
             traced = traced || lines[i].find("QZM Korvik") != std::string::npos;
         EXPECT_TRUE(traced) << drive.ReadFile("logs/run.log");
-        EXPECT_EQ(lines[report].rfind("C:\\windows\\system32\\CAPI2032.DLL: ", 0), 0u);
-        EXPECT_EQ(lines[report + 1].rfind("C:\\windows\\system\\capi20.dll: ", 0), 0u);
-        EXPECT_EQ(lines[report + 2].rfind("C:\\windows\\system\\capi.dll: ", 0), 0u);
-        EXPECT_EQ(lines[report + 3], "Outcome: updated");
+        EXPECT_EQ(
+            std::vector<std::string>(lines.begin() + report, lines.begin() + report + 4),
+            (std::vector<std::string>{
+                "C:\\windows\\system32\\CAPI2032.DLL: the maker's by its company name "
+                "\"QZM GmbH\"; deleted",
+                "C:\\windows\\system\\capi20.dll: absent; nothing to do",
+                "C:\\windows\\system\\capi.dll: the maker's by its content (\"QZM Korvik\" at "
+                "offset " +
+                    offset + "); deleted",
+                "Outcome: updated"}));
         EXPECT_EQ(lines[report + 4], lines[1]);
         EXPECT_TRUE(logtest::IsStamp(lines[report + 5], "close")) << lines[report + 5];
         EXPECT_FALSE(drive.Exists("windows/system/capi.dll"));

@@ -585,10 +585,15 @@ def log_file(ctx):
             and lines[1].startswith(b"LogFile from: ") and lines[1].endswith(b"purgelib.exe")
             and lines[-3] == lines[1], "stamps and header lines: %r" % lines)
     report = lines[-7:-3]
-    r.check([line.split(b": ", 1)[0] for line in report[:3]] == [
-        b"C:\\windows\\system32\\CAPI2032.DLL", b"C:\\windows\\system\\capi20.dll",
-        b"C:\\windows\\system\\capi.dll"] and report[3] == b"Outcome: updated",
-        "the report's lines: %r" % report)
+    content = (b'the maker\'s by its content ("QZM GmbH" at offset ', b"); deleted")
+    r.check(len(report) == 4 and report[0] == b"C:\\windows\\system32\\CAPI2032.DLL: the "
+            b'maker\'s by its company name "QZM GmbH"; deleted'
+            and report[1] == b"C:\\windows\\system\\capi20.dll: someone else's (company name "
+            b'"Talvo Systems AG"); kept'
+            and report[2].startswith(b"C:\\windows\\system\\capi.dll: ")
+            and (ctx.content_stage == "no" or (content[0] in report[2]
+                                               and report[2].endswith(content[1])))
+            and report[3] == b"Outcome: updated", "the report's lines: %r" % report)
     if ctx.content_stage != "no":
         r.check(any(b"QZM GmbH" in line for line in lines[2:-7]),
                 "no trace of the content search before the report: %r" % lines[2:-7])
