@@ -156,11 +156,12 @@ std::string CheckRoot(const std::string& root, std::string* absolute) {
 }
 
 // The log file's name as an absolute host path (the library's log would put a
-// plain name into the Windows directory of the drive).
+// plain name into the Windows directory of the drive); empty when the current
+// folder is unknown.
 std::string AbsoluteHostPath(const std::string& name) {
     if (!name.empty() && name[0] == '/') return name;
     char cwd[PATH_MAX];
-    if (!getcwd(cwd, sizeof cwd)) return name;
+    if (!getcwd(cwd, sizeof cwd)) return std::string();
     std::string dir = cwd;
     return dir + (dir.back() == '/' ? "" : "/") + name;
 }
@@ -205,7 +206,8 @@ int main(int argc, char** argv) {
     RunLog log;
     if (!options.logFile.empty()) {
         std::string file = AbsoluteHostPath(options.logFile);
-        if (!log.Open(file)) return Refuse("cannot write the log file '" + file + "'");
+        if (file.empty() || !log.Open(file))
+            return Refuse("cannot write the log file '" + options.logFile + "'");
     }
 
     int worst = exitcode::kLinuxUpdated;

@@ -116,8 +116,8 @@ std::string LibraryObject(const LibraryReport& library, const std::string& inden
     errorList += "]";
 
     const std::string in = indent + "  ";
-    return indent + "{\n" + in + "\"name\": " + AnsiOrNull(name) + ",\n" + in +
-           "\"path\": " + AnsiOrNull(library.path) + ",\n" + in + "\"finding\": \"" +
+    return indent + "{\n" + in + "\"name\": " + JsonString(AnsiToUtf8(name)) + ",\n" + in +
+           "\"path\": " + JsonString(AnsiToUtf8(library.path)) + ",\n" + in + "\"finding\": \"" +
            FindingName(library.finding) + "\",\n" + in +
            "\"company\": " + AnsiOrNull(library.company) + ",\n" + in +
            "\"maker_name\": " + AnsiOrNull(library.makerName) + ",\n" + in +
