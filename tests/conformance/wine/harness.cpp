@@ -18,11 +18,11 @@
 //
 // An entry matches the check at FILE:LINE, in passes whose current directory
 // is on DRIVE (C or Z; any without @), whose message contains MESSAGE PART
-// (any without ~). Without a count, every matching check must fail; one that
-// succeeds is a failure ("fixed: remove the line"), and so is an entry that no
-// check of its test reached in a pass. With a count, exactly COUNT matching
-// checks fail in each pass (others may succeed). The rest of the line is for
-// the reader.
+// (starts with it when the part starts with ^; any message without ~). The
+// first entry that matches a check takes it. Without a count, every matching check must fail; one
+// that succeeds is a failure ("fixed: remove the line"), and so is an entry that no check of its
+// test reached in a pass. With a count, exactly COUNT matching checks fail in each pass (others may
+// succeed). The rest of the line is for the reader.
 //
 // Exit status 0 when every check passed (or failed as expected), 1 otherwise,
 // 2 when the run could not start.
@@ -148,7 +148,11 @@ Difference* Listed(const std::string& message) {
     for (Difference& d : g_differences) {
         if (d.line != g_line || d.file != file) continue;
         if (d.drive && d.drive != g_drive) continue;
-        if (!d.part.empty() && message.find(d.part) == std::string::npos) continue;
+        if (!d.part.empty()) {
+            const bool anchored = d.part[0] == '^';
+            size_t at = message.find(anchored ? d.part.substr(1) : d.part);
+            if (at == std::string::npos || (anchored && at != 0)) continue;
+        }
         return &d;
     }
     return nullptr;
