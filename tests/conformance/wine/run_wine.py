@@ -3,8 +3,12 @@
 prefix made by tests/e2e/wineprefix.py.
 
     run_wine.py --exe build/mingw-x64/tests/conformance/wine/wine_conformance.exe
-                [--exe build/mingw-x86/...] [--work DIR] [--keep]
+                [--exe build/mingw-x86/...] [--prefix DIR | --work DIR [--keep]]
                 [--differences FILE]... [TEST...]
+
+--prefix uses a prefix that `wineprefix.py create DIR` made (CTest shares one
+between the Wine tests of this folder); otherwise a fresh one is made in
+--work and removed afterwards.
 
 Every exe given runs in the same prefix (a 64-bit prefix runs 32-bit programs
 too), each test (info, file; default both) in a process of its own, from two
@@ -53,6 +57,7 @@ def main():
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--exe", action="append", required=True,
                         help="wine_conformance.exe of a mingw preset (may be repeated)")
+    parser.add_argument("--prefix", default=None, help="an existing prefix to use")
     parser.add_argument("--work", default=None,
                         help="folder for the prefix (default: a folder in /tmp)")
     parser.add_argument("--keep", action="store_true", help="keep the prefix afterwards")
@@ -73,24 +78,34 @@ def main():
     for exe in exes:
         if not os.path.isfile(exe):
             preset = "mingw-x86" if "mingw-x86" in exe else "mingw-x64"
-            return skip("%s does not exist (cmake --preset %s && cmake --build --preset %s)"
-                        % (exe, preset, preset))
+            return skip("%s does not exist (cmake --preset %s && cmake --build --preset %s; "
+                        "the preset builds it when tests/conformance/wine/fetch-wine-tests.sh "
+                        "could fetch Wine's test source)" % (exe, preset, preset))
     for tool in ("wine", "wineserver"):
         if not shutil.which(tool):
             return skip("%s is not installed (apt-get install wine wine64)" % tool)
 
-    work = os.path.abspath(args.work or os.path.join("/tmp", "purgelib-wine-conformance"))
-    os.makedirs(work, exist_ok=True)
-    prefix = wineprefix.Prefix(os.path.join(work, "prefix"))
+    if args.prefix:
+        prefix = wineprefix.Prefix(args.prefix)
+        work = os.path.dirname(prefix.path)
+    else:
+        work = os.path.abspath(args.work or os.path.join("/tmp", "purgelib-wine-conformance"))
+        os.makedirs(work, exist_ok=True)
+        prefix = wineprefix.Prefix(os.path.join(work, "prefix"))
+    c_folder = os.path.join(prefix.path, "drive_c", "winetest")
+    z_folder = os.path.join(work, "winetest-cwd")
     started = time.monotonic()
-    failed = []
+    failed, skipped = [], []
     try:
-        print("prefix %s ready in %.1f s" % (prefix.path, prefix.create()))
-        c_folder = os.path.join(prefix.path, "drive_c", "winetest")
-        z_folder = os.path.join(work, "cwd")
+        if args.prefix:
+            print("prefix %s started in %.1f s" % (prefix.path, prefix.attach()))
+        else:
+            print("prefix %s made in %.1f s" % (prefix.path, prefix.create()))
         for exe in exes:
             arch = machine(exe)
             for test in tests:
+                if arch in skipped:
+                    break
                 for folder in (c_folder, z_folder):
                     shutil.rmtree(folder, ignore_errors=True)
                     os.makedirs(folder)
@@ -102,7 +117,9 @@ def main():
                 run = prefix.wine(command + [test], timeout=900)
                 if "platform: wine" not in run.stdout:
                     if arch == "x86" and "wine32" in run.stderr:
-                        return skip(NO_WINE32)
+                        print("%s: skipped: %s" % (arch, NO_WINE32))
+                        skipped.append(arch)
+                        continue
                     print(run.stderr)
                     print("%s %s: the exe did not start under Wine (exit code %d)"
                           % (arch, test, run.returncode))
@@ -118,11 +135,16 @@ def main():
                     failed.append("%s %s" % (arch, test))
     finally:
         prefix.kill()
-        if not args.keep:
+        shutil.rmtree(z_folder, ignore_errors=True)
+        if not args.keep and not args.prefix:
             shutil.rmtree(prefix.path, ignore_errors=True)
     print("%.1f s in all%s" % (time.monotonic() - started,
                                "; FAILED: " + ", ".join(failed) if failed else ""))
-    return 1 if failed else 0
+    if failed:
+        return 1
+    if skipped:
+        return skip("the %s run: %s" % (" and ".join(skipped), NO_WINE32))
+    return 0
 
 
 if __name__ == "__main__":
