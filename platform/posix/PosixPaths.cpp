@@ -22,6 +22,7 @@
 #include "platform/posix/PosixCodePage.h"
 #include "platform/posix/PosixDirectories.h"
 #include "platform/posix/PosixErrors.h"
+#include "platform/posix/RemovalGuard.h"
 
 namespace posix {
 namespace {
@@ -452,6 +453,7 @@ std::string DriveRoot() {
 
 void SetRemovalGuard(bool on) {
     g_guard.store(on, std::memory_order_release);
+    ForgetIdentities();
 }
 
 bool RemovalGuard() {
@@ -529,7 +531,8 @@ DWORD FindFolder(const std::string& folder, const char* wanted, std::string* onD
     path += '\\';
     ResolvedPath resolved;
     DWORD error = ERROR_SUCCESS;
-    if (!ResolvePath(path.c_str(), &resolved, &error)) return error;
+    if (!ResolvePath(path.c_str(), &resolved, &error))
+        return error == ERROR_DIRECTORY ? ERROR_FILE_NOT_FOUND : error;  // a file of that name
     if (!resolved.exists) return ERROR_FILE_NOT_FOUND;
     *onDisk = HostNameToAnsi(resolved.name);
     return ERROR_SUCCESS;

@@ -64,6 +64,7 @@ std::string DriveRoot();
 //  - An attribute change that would change a file with more than one name
 //    (a hard link, possibly outside the drive root) is refused
 //    (ERROR_ACCESS_DENIED).
+// Turning it on or off, and SetDriveRoot, forget every identity recorded.
 void SetRemovalGuard(bool on);
 bool RemovalGuard();
 

@@ -102,6 +102,11 @@ void ForgetIdentity(const std::string& key) {
     g_identities.erase(key);
 }
 
+void ForgetIdentities() {
+    std::lock_guard<std::mutex> guard(g_identityLock);
+    g_identities.clear();
+}
+
 DWORD RemoveExamined(int parent, const std::string& name, const struct stat& expected) {
     std::string privateName;
     Fd folder;

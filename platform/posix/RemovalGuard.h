@@ -20,6 +20,8 @@ bool CheckIdentity(const std::string& key, const struct stat& entry, const struc
 
 // The path's record goes (the file it named was deleted or moved away).
 void ForgetIdentity(const std::string& key);
+// Every record goes (guard mode turned on or off, another drive root).
+void ForgetIdentities();
 
 // Removes the entry `name` of the folder `parent` when it is still `expected`
 // (device and inode): moves it into a new private folder beside it (mode
