@@ -275,7 +275,9 @@ bool WalkPath(const Parsed& parsed, Device device, const Options& options, Resol
     };
     out->root =
         parsed.confined ? DriveRootDescriptor() : Fd(open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (!out->root.Valid()) return fail(ERROR_PATH_NOT_FOUND);
+    if (!out->root.Valid())
+        return fail(errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND
+                                                        : ErrnoToWin32(errno));
     std::string rootHost = parsed.confined ? DriveRoot() : std::string();
 
     std::string key = parsed.confined ? "C:" : "Z:";
