@@ -17,8 +17,8 @@ run there).
 
   hostile.py TOOL [--only NAME[,NAME...]|races] [--list] [--tries N]
 
-Cases listed in WAITING depend on behaviour built elsewhere (the run's rules
-for libraries it cannot examine; the exit codes of the tool). Their safety
+Cases listed in WAITING depend on behaviour built elsewhere (the exit codes
+of the tool's options). Their safety
 checks count as always; when only their expected message, exit code or tree
 differ, they are reported as WAIT and do not fail the suite. A WAITING case
 that passes fails the suite, so that the list is kept true.
@@ -50,24 +50,20 @@ NOBODY = 65534
 RUN_TIMEOUT = 15  # seconds; a run that takes longer hangs
 
 # Case name -> what it waits for. Remove a name when its case passes.
-WAITING = {
-    "link_loop": "the run's rule: a library that cannot be looked up is not absent (R1), "
-                 "exit code 1 (R2)",
-    "hardlink_outside_readonly": "exit code 1 for 'not updated' (R2)",
-    "readonly_maker_unwritable_folder": "attributes put back after a failed delete (R1), "
-                                        "exit code 1 (R2)",
-    "system32_unsearchable": "the run's rule for libraries it cannot examine (R1), exit code 1 (R2)",
-    "system32_unlistable": "the run's rule for libraries it cannot examine (R1), exit code 1 (R2)",
-    "maker_mode_000": "the run's rule for libraries it cannot examine (R1), exit code 1 (R2)",
-    "maker_locked_by_another_process": "the run's rule for libraries it cannot examine (R1), "
-                                       "exit code 1 (R2)",
-    "maker_opened_without_sharing": "the run's rule for libraries it cannot examine (R1), "
-                                    "exit code 1 (R2)",
-    "system_and_System": "the run's rule for libraries it cannot examine (R1), exit code 1 (R2)",
-    "capi_and_CAPI": "the run's rule for libraries it cannot examine (R1), exit code 1 (R2)",
-    "system32_and_System32": "the run's rule for libraries it cannot examine (R1), "
-                             "exit code 1 (R2)",
-}
+EXIT_CODE_1 = "the tool's exit code 1 when the system was not updated (the tools' options)"
+WAITING = {name: EXIT_CODE_1 for name in (
+    "link_loop",
+    "hardlink_outside_readonly",
+    "readonly_maker_unwritable_folder",
+    "system32_unsearchable",
+    "system32_unlistable",
+    "maker_mode_000",
+    "maker_locked_by_another_process",
+    "maker_opened_without_sharing",
+    "system_and_System",
+    "capi_and_CAPI",
+    "system32_and_System32",
+)}
 
 
 # ---- trees --------------------------------------------------------------------
