@@ -115,26 +115,28 @@ void ListenToTraces(bool on) {
     posix::SetDebugListener(on);
 }
 
-// The layer's guard for the tool: names that differ only in letter case are
-// refused (ERROR_CANT_RESOLVE_FILENAME) and the file removed is the file
-// examined.
-void GuardRemovals() {
-    // TODO(i12-layer): posix::SetRemovalGuard(true) once the layer has it.
-}
-
 // ERROR_CANT_RESOLVE_FILENAME: what the guarded layer answers for a name that
 // more than one entry matches when letter case is ignored.
 constexpr DWORD kCantResolveFilename = 1921;
 
-// For a library that failed on names differing only in letter case, the
-// entries that collide, for the report.
-void AddCollisions(RunReport* run) {
+// For a library that failed on names that differ only in letter case, the
+// entries that collide, after what the run noted: "...; colliding entries:
+// C:\windows\system\CAPI.DLL, C:\windows\system\capi.dll".
+void AddCollisions(const std::string& root, RunReport* run) {
     for (LibraryReport& library : run->libraries) {
         if (library.examineError != kCantResolveFilename &&
             library.deleteError != kCantResolveFilename)
             continue;
-        // TODO(i12-layer): the layer's list of colliding host names for
-        // library.path, into library.detail.
+        std::string names;
+        for (const std::string& host : posix::CollidingEntries(library.path.c_str())) {
+            std::string onC =
+                host.compare(0, root.size(), root) == 0 ? host.substr(root.size()) : host;
+            std::replace(onC.begin(), onC.end(), '/', '\\');
+            names += (names.empty() ? "C:" : ", C:") + posix::HostNameToAnsi(onC);
+        }
+        if (names.empty()) continue;
+        if (!library.detail.empty()) library.detail += "; ";
+        library.detail += "colliding entries: " + names;
     }
 }
 
@@ -148,8 +150,10 @@ std::string CheckRoot(const std::string& root, std::string* absolute) {
     if (!realpath(root.c_str(), resolved)) return "drive root '" + root + "' cannot be read";
     *absolute = resolved;
     posix::SetDriveRoot(resolved);
-    DWORD attributes = GetFileAttributesA("C:\\windows");
-    if (attributes == INVALID_FILE_ATTRIBUTES) attributes = GetFileAttributesA("C:\\winnt");
+    // The Windows directory is the first of windows and winnt that is a folder.
+    char windows[MAX_PATH] = {};
+    GetWindowsDirectoryA(windows, sizeof windows);
+    DWORD attributes = GetFileAttributesA(windows);
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return "drive root '" + root + "' holds no Windows directory (windows or winnt)";
     return std::string();
@@ -194,6 +198,10 @@ int main(int argc, char** argv) {
 
     // Every root is checked before anything is touched: a mistyped path must
     // not end in a message that reports a successful update.
+    // A tree nobody vouches for: names that differ only in letter case are
+    // refused, and the file removed is the file examined (the layer's guard
+    // mode), for the checks as for the runs.
+    posix::SetRemovalGuard(true);
     if (options.roots.empty()) options.roots.push_back(posix::DriveRoot());
     std::vector<report::RootRun> roots(options.roots.size());
     for (size_t i = 0; i < options.roots.size(); ++i) {
@@ -202,7 +210,6 @@ int main(int argc, char** argv) {
     }
 
     ListenToTraces(options.trace);
-    GuardRemovals();
     RunLog log;
     if (!options.logFile.empty()) {
         std::string file = AbsoluteHostPath(options.logFile);
@@ -219,7 +226,7 @@ int main(int argc, char** argv) {
         run.showMessage = false;
         run.report = &root.run;
         RunCleanup(run);
-        AddCollisions(&root.run);
+        AddCollisions(root.root, &root.run);
         root.exitCode = exitcode::ForLinux(root.run.outcome);
         worst = std::max(worst, root.exitCode);
         ++done;

@@ -46,6 +46,10 @@ LIBRARIES = {
     "content_only": Library("Talvo Systems AG", language=0x0409,
                             marker="CAPI 2.0 driver interface, (C) QZM GmbH 1999"),
     "content_no_version": Library(None, marker="QZM Korvik ISDN"),
+    # Look-alike letters that Windows' best-fit mapping turns into the maker's
+    # name when the company name is read in the ANSI code page.
+    "maker_fullwidth": Library("\uff31\uff3a\uff2d \uff27\uff4d\uff42\uff28"),
+    "maker_hyphen": Library("QZM\u2010GmbH", language=0x0409),
 }
 
 TOOLS_MISSING_HINT = "install g++-mingw-w64-x86-64 and binutils-mingw-w64-x86-64"
@@ -58,6 +62,7 @@ def missing_tools():
 def version_rc(library):
     block = "%04x04b0" % library.language
     return "\n".join([
+        "#pragma code_page(65001)",
         "#include <windows.h>",
         "LANGUAGE %s" % LANGUAGES[library.language],
         "1 VERSIONINFO",
@@ -100,10 +105,10 @@ def _run(command):
 
 def _write_if_changed(path, text):
     if os.path.exists(path):
-        with open(path) as existing:
+        with open(path, encoding="utf-8") as existing:
             if existing.read() == text:
                 return
-    with open(path, "w") as out:
+    with open(path, "w", encoding="utf-8") as out:
         out.write(text)
 
 
