@@ -16,12 +16,6 @@ the entry is in tests/platform/Guard_test.cpp, where a test hook holds the
 run there).
 
   hostile.py TOOL [--only NAME[,NAME...]|races] [--list] [--tries N]
-
-Cases listed in WAITING depend on behaviour built elsewhere (the exit codes
-of the tool's options). Their safety
-checks count as always; when only their expected message, exit code or tree
-differ, they are reported as WAIT and do not fail the suite. A WAITING case
-that passes fails the suite, so that the list is kept true.
 """
 
 import argparse
@@ -48,22 +42,6 @@ FOREIGN = b"MZ\x90\x00" + b"\x00" * 60 + b"library of Other Networks AG" + b"\x0
 
 NOBODY = 65534
 RUN_TIMEOUT = 15  # seconds; a run that takes longer hangs
-
-# Case name -> what it waits for. Remove a name when its case passes.
-EXIT_CODE_1 = "the tool's exit code 1 when the system was not updated (the tools' options)"
-WAITING = {name: EXIT_CODE_1 for name in (
-    "link_loop",
-    "hardlink_outside_readonly",
-    "readonly_maker_unwritable_folder",
-    "system32_unsearchable",
-    "system32_unlistable",
-    "maker_mode_000",
-    "maker_locked_by_another_process",
-    "maker_opened_without_sharing",
-    "system_and_System",
-    "capi_and_CAPI",
-    "system32_and_System32",
-)}
 
 
 # ---- trees --------------------------------------------------------------------
@@ -678,13 +656,7 @@ def main():
             continue
         status, detail = run_case(spec, tool, unprivileged, is_root)
         label = f"{spec['group']}/{spec['name']}"
-        waits = WAITING.get(spec["name"])
-        if status == "MISMATCH" and waits:
-            print(f"WAIT  {label}  (waits for {waits})\n  {detail}")
-        elif status == "PASS" and waits:
-            print(f"XPASS {label}: passes now; remove it from WAITING")
-            bad += 1
-        elif status in ("MISMATCH", "FAIL"):
+        if status in ("MISMATCH", "FAIL"):
             print(f"FAIL  {label}\n  {detail}")
             bad += 1
         else:
