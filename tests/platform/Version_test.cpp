@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -146,6 +147,41 @@ TEST_F(VersionFiles, UnicodeValuesWithoutAnsiLetterBecomeQuestionMarks) {
     UINT length = 0;
     EXPECT_EQ(info.Text(kCompany, &length), "M\xFCl?\x80");
     EXPECT_EQ(length, 6u);
+}
+
+// Characters that are no letters of the ANSI code page but look like one are
+// handed out as that letter, as Windows' best-fit table for 1252 has them; a
+// key written in such letters is another key, since Windows compares keys in
+// Unicode.
+TEST_F(VersionFiles, LookAlikeLettersOfValuesBecomeTheirAnsiLetters) {
+    fixtures::VersionNode root = fixtures::VersionTree32(fixtures::CompanySpec("x"));
+    fixtures::VersionNode& company = root.children[0].children[0].children[0];
+    // "QZM GmbH" in fullwidth Q, Z with caron, M, ideographic space, G, m, b
+    // and H with circumflex; then a minus sign and "Co".
+    const uint16_t text[] = {0xFF31, 0x017D, 0xFF2D, 0x3000, 0xFF27, 0xFF4D,
+                             0xFF42, 0x0124, 0x2212, 'C',    'o',    0};
+    company.value.clear();
+    for (uint16_t unit : text) {
+        company.value.push_back(static_cast<uint8_t>(unit));
+        company.value.push_back(static_cast<uint8_t>(unit >> 8));
+    }
+    company.valueLength = static_cast<uint16_t>(sizeof text / sizeof text[0]);
+    std::vector<uint8_t> block = fixtures::Encode32(root);
+    Info info(Write("fw.dll", fixtures::Pe(block)));
+    UINT length = 0;
+    // Z with caron is a letter of the code page: it keeps its own byte.
+    EXPECT_EQ(info.Text(kCompany, &length), "Q\x8EM GmbH-Co");
+    EXPECT_EQ(length, 12u);
+
+    // The key "CompanyName" with a fullwidth C.
+    const uint8_t key[] = {'C', 0, 'o', 0, 'm', 0, 'p', 0, 'a', 0, 'n', 0, 'y', 0, 'N', 0};
+    auto at = std::search(block.begin(), block.end(), std::begin(key), std::end(key));
+    ASSERT_NE(at, block.end());
+    at[0] = 0x23;
+    at[1] = 0xFF;
+    Info other(Write("fwkey.dll", fixtures::Pe(block)));
+    ASSERT_TRUE(other.ok);
+    EXPECT_EQ(other.Text(kCompany), "<none>");
 }
 
 TEST_F(VersionFiles, OnlyTheFirstTranslationIsAsked) {
