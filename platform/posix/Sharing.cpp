@@ -44,11 +44,22 @@ bool Conflicts(int fd, unsigned rights, unsigned shared) {
 
 }  // namespace
 
+DWORD FileRightsOf(DWORD access) {
+    const DWORD data = FILE_READ_DATA | FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_EXECUTE;
+    DWORD rights = access & (data | DELETE);
+    if (access & GENERIC_READ) rights |= FILE_READ_DATA;
+    if (access & GENERIC_WRITE) rights |= FILE_WRITE_DATA | FILE_APPEND_DATA;
+    if (access & GENERIC_EXECUTE) rights |= FILE_EXECUTE;
+    if (access & GENERIC_ALL) rights |= data | DELETE;
+    return rights;
+}
+
 unsigned RightsOf(DWORD access) {
+    const DWORD file = FileRightsOf(access);
     unsigned rights = 0;
-    if (access & (GENERIC_READ | GENERIC_ALL | GENERIC_EXECUTE)) rights |= kRightRead;
-    if (access & (GENERIC_WRITE | GENERIC_ALL)) rights |= kRightWrite;
-    if (access & (DELETE | GENERIC_ALL)) rights |= kRightDelete;
+    if (file & (FILE_READ_DATA | FILE_EXECUTE)) rights |= kRightRead;
+    if (file & (FILE_WRITE_DATA | FILE_APPEND_DATA)) rights |= kRightWrite;
+    if (file & DELETE) rights |= kRightDelete;
     return rights;
 }
 

@@ -13,7 +13,16 @@ namespace posix {
 
 enum : unsigned { kRightRead = 1, kRightWrite = 2, kRightDelete = 4 };
 
-// Rights a CreateFileA access mask asks for.
+// The data rights and DELETE that a CreateFileA access mask stands for: each
+// GENERIC_* right replaced by the file rights Windows maps it to (of those,
+// the ones that matter here: GENERIC_READ gives FILE_READ_DATA, GENERIC_WRITE
+// FILE_WRITE_DATA and FILE_APPEND_DATA, GENERIC_EXECUTE FILE_EXECUTE,
+// GENERIC_ALL all of them and DELETE).
+DWORD FileRightsOf(DWORD access);
+
+// Rights a CreateFileA access mask asks for, as Windows' share-mode check
+// counts them: read for FILE_READ_DATA or FILE_EXECUTE, write for
+// FILE_WRITE_DATA or FILE_APPEND_DATA, delete for DELETE (after FileRightsOf).
 unsigned RightsOf(DWORD access);
 // Rights a share mode allows others.
 unsigned SharedRights(DWORD shareMode);

@@ -105,6 +105,17 @@ typedef HANDLE HGLOBAL;
 #define GENERIC_EXECUTE 0x20000000u
 #define GENERIC_ALL 0x10000000u
 #define DELETE 0x00010000u
+// The specific rights of a file (FILE_READ_DATA counts as read access,
+// FILE_WRITE_DATA and FILE_APPEND_DATA as write access).
+#define FILE_READ_DATA 0x0001u
+#define FILE_WRITE_DATA 0x0002u
+#define FILE_APPEND_DATA 0x0004u
+#define FILE_READ_EA 0x0008u
+#define FILE_WRITE_EA 0x0010u
+#define FILE_EXECUTE 0x0020u
+#define FILE_DELETE_CHILD 0x0040u
+#define FILE_READ_ATTRIBUTES 0x0080u
+#define FILE_WRITE_ATTRIBUTES 0x0100u
 #define FILE_SHARE_READ 0x1u
 #define FILE_SHARE_WRITE 0x2u
 #define FILE_SHARE_DELETE 0x4u

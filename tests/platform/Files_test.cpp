@@ -158,6 +158,40 @@ TEST_F(Files, ReadFileReadsUpToTheEnd) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
 }
 
+// The share-mode check counts the specific rights as Windows does:
+// FILE_READ_DATA and FILE_EXECUTE as reading, FILE_WRITE_DATA and
+// FILE_APPEND_DATA as writing; other rights are not subject to sharing.
+TEST_F(Files, ShareModesCountTheSpecificRights) {
+    const DWORD all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    struct Case {
+        DWORD access1, share1, access2, share2;
+        bool second;  // the second open succeeds
+    };
+    const Case cases[] = {
+        {FILE_READ_DATA, 0, GENERIC_READ, all, false},
+        {GENERIC_READ, all & ~FILE_SHARE_READ, FILE_READ_DATA, all, false},
+        {FILE_EXECUTE, FILE_SHARE_WRITE, FILE_READ_DATA, all, false},
+        {GENERIC_EXECUTE, FILE_SHARE_READ, FILE_READ_DATA, FILE_SHARE_READ, true},
+        {FILE_WRITE_DATA, FILE_SHARE_READ, FILE_APPEND_DATA, all, false},
+        {FILE_APPEND_DATA, FILE_SHARE_READ, FILE_READ_DATA, FILE_SHARE_READ, false},
+        {FILE_APPEND_DATA, all, GENERIC_WRITE, all, true},
+        {FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, 0, GENERIC_READ | GENERIC_WRITE, all, true},
+        {GENERIC_READ | GENERIC_WRITE, all, FILE_READ_EA | FILE_WRITE_EA, 0, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << std::hex << c.access1 << "/" << c.share1 << " then "
+                                          << c.access2 << "/" << c.share2);
+        HANDLE first = Open(dll, c.access1, c.share1, OPEN_EXISTING);
+        ASSERT_NE(first, INVALID_HANDLE_VALUE);
+        SetLastError(0);
+        HANDLE second = Open(dll, c.access2, c.share2, OPEN_EXISTING);
+        EXPECT_EQ(second != INVALID_HANDLE_VALUE, c.second);
+        EXPECT_EQ(GetLastError(), c.second ? 0u : static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+        if (second != INVALID_HANDLE_VALUE) CloseHandle(second);
+        CloseHandle(first);
+    }
+}
+
 TEST(LegacyFiles, ReadMoveAndCloseAsTheWin32CallsDo) {
     support::TempDrive drive;
     drive.WriteFile("data/ten.bin", std::string("0123456789"));
