@@ -10,6 +10,7 @@
 
 #include "platform/posix/CallHooks.h"
 #include "platform/posix/PosixErrors.h"
+#include "platform/posix/PosixFileRules.h"
 #include "platform/posix/PosixFiles.h"
 #include "platform/posix/PosixLegacyFiles.h"
 #include "platform/posix/PosixPaths.h"
@@ -115,8 +116,9 @@ HANDLE OpenForReading(const char* winPath) {
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES,
                    DWORD creation, DWORD flagsAndAttributes, HANDLE) {
     if (posix::DecidedToFail("CreateFileA")) return INVALID_HANDLE_VALUE;
-    if (creation < CREATE_NEW || creation > TRUNCATE_EXISTING) {
-        SetLastError(ERROR_INVALID_PARAMETER);
+    posix::OpenRequest request;
+    if (DWORD refused = posix::ReadOpenRequest(access, creation, flagsAndAttributes, &request)) {
+        SetLastError(refused);
         return INVALID_HANDLE_VALUE;
     }
     posix::ResolvedPath resolved;
@@ -125,8 +127,8 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
         SetLastError(error);
         return INVALID_HANDLE_VALUE;
     }
-    unsigned rights = posix::RightsOf(access);
-    bool write = (rights & posix::kRightWrite) != 0;
+    unsigned rights = request.shareRights;
+    bool write = request.write;
 
     if (resolved.exists) {
         struct stat st;
@@ -134,9 +136,8 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
             posix::SetLastErrorFromErrno(errno);
             return INVALID_HANDLE_VALUE;
         }
-        // A directory is not opened as a file; a read-only file not for writing.
-        if (S_ISDIR(st.st_mode) || (write && IsReadOnly(st))) {
-            SetLastError(ERROR_ACCESS_DENIED);
+        if (DWORD refused = posix::RefusedOpen(st, creation, request)) {
+            SetLastError(refused);
             return INVALID_HANDLE_VALUE;
         }
         if (creation == CREATE_NEW) {
@@ -151,6 +152,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
     int flags = (write ? O_RDWR : O_RDONLY) | O_CLOEXEC;
     if (!resolved.exists) flags |= O_CREAT | O_EXCL;
     if (flagsAndAttributes & FILE_FLAG_WRITE_THROUGH) flags |= O_DSYNC;
+    if (request.appendOnly) flags |= O_APPEND;
     mode_t mode = (flagsAndAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
     int fd = open(resolved.host.c_str(), flags, mode);
     if (fd < 0) {
@@ -164,8 +166,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
     }
     // Truncation only after the sharing test, so a refused open changes nothing.
     bool truncate = resolved.exists && (creation == CREATE_ALWAYS || creation == TRUNCATE_EXISTING);
-    if (truncate && ftruncate(fd, 0) != 0) {
-        posix::SetLastErrorFromErrno(errno);
+    if (truncate && !posix::EmptyOpenFile(fd, resolved.host)) {
         close(fd);
         return INVALID_HANDLE_VALUE;
     }
@@ -173,6 +174,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
     // found the file.
     bool always = creation == CREATE_ALWAYS || creation == OPEN_ALWAYS;
     SetLastError(resolved.exists && always ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+    posix::RecordOpen(fd, request, resolved.host);
     return Register(fd);
 }
 
@@ -182,6 +184,7 @@ BOOL CloseHandle(HANDLE handle) {
         std::lock_guard<std::mutex> guard(g_handleLock);
         if (g_handles.erase(file) == 0) return Fail(ERROR_INVALID_HANDLE);
     }
+    posix::RecordClose(file->fd);
     close(file->fd);
     delete file;
     return TRUE;
@@ -191,7 +194,8 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPVOID) {
     if (read) *read = 0;
     int fd = posix::HandleDescriptor(file);
     if (fd < 0) return FALSE;
-    if (toRead > 0 && !buffer) return Fail(ERROR_INVALID_PARAMETER);
+    if (!posix::Grants(fd, posix::DataAccess::kRead)) return Fail(ERROR_ACCESS_DENIED);
+    if (toRead > 0 && !buffer) return Fail(ERROR_NOACCESS);
     DWORD done = 0;
     while (done < toRead) {
         ssize_t got = ::read(fd, static_cast<char*>(buffer) + done, toRead - done);

@@ -192,6 +192,148 @@ TEST_F(Files, ShareModesCountTheSpecificRights) {
     }
 }
 
+// What a handle may do follows the rights it was opened with: FILE_READ_DATA
+// (or GENERIC_READ) to read, FILE_WRITE_DATA or FILE_APPEND_DATA (or
+// GENERIC_WRITE) to write; a handle with FILE_APPEND_DATA alone writes at the
+// end. Other calls fail with ERROR_ACCESS_DENIED and move nothing.
+TEST_F(Files, HandlesReadAndWriteAsTheirRightsAllow) {
+    struct Case {
+        DWORD access;
+        bool read, write;
+        const char* after;  // the file after writing "ab" at its start
+    };
+    const Case cases[] = {
+        {GENERIC_READ | GENERIC_WRITE, true, true, "ab library"},
+        {GENERIC_WRITE, false, true, "ab library"},
+        {GENERIC_READ, true, false, "MZ library"},
+        {FILE_READ_DATA | FILE_WRITE_DATA, true, true, "ab library"},
+        {FILE_WRITE_DATA, false, true, "ab library"},
+        {FILE_READ_DATA, true, false, "MZ library"},
+        {FILE_APPEND_DATA, false, true, "MZ libraryab"},
+        {FILE_READ_DATA | FILE_APPEND_DATA, true, true, "MZ libraryab"},
+        {0, false, false, "MZ library"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << std::hex << c.access);
+        drive.WriteFile("windows/system32/capi2032.dll", "MZ library");
+        HANDLE h = Open(dll, c.access, 0, OPEN_EXISTING);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        char buffer[16] = {};
+        DWORD done = 99;
+        SetLastError(0);
+        EXPECT_EQ(ReadFile(h, buffer, 2, &done, nullptr) != FALSE, c.read);
+        EXPECT_EQ(done, c.read ? 2u : 0u);
+        if (!c.read) {
+            EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+        }
+        EXPECT_EQ(SetFilePointer(h, 0, nullptr, FILE_BEGIN), 0u);
+        done = 99;
+        EXPECT_EQ(WriteFile(h, "ab", 2, &done, nullptr) != FALSE, c.write);
+        EXPECT_EQ(done, c.write ? 2u : 0u);
+        if (!c.write) {
+            EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+        }
+        CloseHandle(h);
+        EXPECT_EQ(drive.ReadFile("windows/system32/capi2032.dll"), c.after);
+    }
+}
+
+TEST_F(Files, NullBuffersWithALengthFailAsOnWindows) {
+    HANDLE h = Open(dll, GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD done = 99;
+    EXPECT_FALSE(WriteFile(h, nullptr, 10, &done, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_USER_BUFFER));
+    EXPECT_EQ(done, 0u);
+    EXPECT_FALSE(ReadFile(h, nullptr, 10, &done, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOACCESS));
+    SetLastError(1234);
+    EXPECT_TRUE(WriteFile(h, nullptr, 0, &done, nullptr));
+    EXPECT_TRUE(ReadFile(h, nullptr, 0, &done, nullptr));
+    EXPECT_EQ(GetLastError(), 1234u);
+    CloseHandle(h);
+    EXPECT_EQ(drive.ReadFile("windows/system32/capi2032.dll"), "MZ library");
+}
+
+// CREATE_ALWAYS gives an existing file a new, empty content whatever access
+// the handle asks for (not when the file is read-only); TRUNCATE_EXISTING
+// wants GENERIC_WRITE and refuses anything else before it looks at the file.
+TEST_F(Files, NewContentAndTruncationAnswerAsOnWindows) {
+    struct Case {
+        DWORD access, creation;
+        bool readOnly;
+        DWORD error;        // ERROR_SUCCESS: opened
+        const char* after;  // the file afterwards
+    };
+    const Case cases[] = {
+        {GENERIC_READ, CREATE_ALWAYS, false, ERROR_SUCCESS, ""},
+        {0, CREATE_ALWAYS, false, ERROR_SUCCESS, ""},
+        {0, CREATE_ALWAYS, true, ERROR_ACCESS_DENIED, "MZ library"},
+        {GENERIC_READ, TRUNCATE_EXISTING, false, ERROR_INVALID_PARAMETER, "MZ library"},
+        {FILE_WRITE_DATA, TRUNCATE_EXISTING, false, ERROR_INVALID_PARAMETER, "MZ library"},
+        {GENERIC_WRITE, TRUNCATE_EXISTING, false, ERROR_SUCCESS, ""},
+        {GENERIC_WRITE, TRUNCATE_EXISTING, true, ERROR_ACCESS_DENIED, "MZ library"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << std::hex << c.access << " " << c.creation);
+        drive.WriteFile("windows/system32/capi2032.dll", "MZ library");
+        ASSERT_TRUE(SetFileAttributesA(dll, c.readOnly ? FILE_ATTRIBUTE_READONLY : 0));
+        SetLastError(0xDEAD);
+        HANDLE h = Open(dll, c.access, 0, c.creation);
+        if (c.error == ERROR_SUCCESS) {
+            ASSERT_NE(h, INVALID_HANDLE_VALUE);
+            EXPECT_EQ(GetLastError(), c.creation == CREATE_ALWAYS
+                                          ? static_cast<DWORD>(ERROR_ALREADY_EXISTS)
+                                          : static_cast<DWORD>(ERROR_SUCCESS));
+            CloseHandle(h);
+        } else {
+            EXPECT_EQ(h, INVALID_HANDLE_VALUE);
+            EXPECT_EQ(GetLastError(), c.error);
+        }
+        SetFileAttributesA(dll, FILE_ATTRIBUTE_NORMAL);
+        EXPECT_EQ(drive.ReadFile("windows/system32/capi2032.dll"), c.after);
+    }
+    // The parameter check comes first: a folder answers it too.
+    EXPECT_EQ(Open("C:\\windows", GENERIC_READ, 0, TRUNCATE_EXISTING), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(Open("C:\\windows", GENERIC_WRITE, 0, TRUNCATE_EXISTING), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+}
+
+// FILE_FLAG_DELETE_ON_CLOSE asks for DELETE too, and deletes the file when
+// the process's last handle on it closes; a read-only file refuses it.
+TEST_F(Files, DeleteOnCloseDeletesAtTheLastClose) {
+    const char* temp = "C:\\windows\\temp.bin";
+    HANDLE h = CreateFileA(temp, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                           FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(drive.Exists("windows/temp.bin"));
+    EXPECT_EQ(Open(temp, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING),
+              INVALID_HANDLE_VALUE);  // the flagged handle holds DELETE without sharing it
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    CloseHandle(h);
+    EXPECT_FALSE(drive.Exists("windows/temp.bin"));
+
+    h = CreateFileA(temp, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                    FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    HANDLE reader = Open(temp, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         OPEN_EXISTING);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    CloseHandle(h);
+    EXPECT_TRUE(drive.Exists("windows/temp.bin"));  // the reader still has it open
+    CloseHandle(reader);
+    EXPECT_FALSE(drive.Exists("windows/temp.bin"));
+
+    ASSERT_TRUE(SetFileAttributesA(dll, FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(CreateFileA(dll, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          nullptr, OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    SetFileAttributesA(dll, FILE_ATTRIBUTE_NORMAL);
+    EXPECT_TRUE(drive.Exists("windows/system32/capi2032.dll"));
+}
+
 TEST(LegacyFiles, ReadMoveAndCloseAsTheWin32CallsDo) {
     support::TempDrive drive;
     drive.WriteFile("data/ten.bin", std::string("0123456789"));
