@@ -13,6 +13,7 @@
 #include "platform/posix/PosixFileRules.h"
 #include "platform/posix/PosixFiles.h"
 #include "platform/posix/PosixLegacyFiles.h"
+#include "platform/posix/PosixMoveRules.h"
 #include "platform/posix/PosixPaths.h"
 #include "platform/posix/Sharing.h"
 #include "platform/posix/WinErrors.h"
@@ -274,15 +275,21 @@ BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
     if (!newName) return Fail(ERROR_INVALID_PARAMETER);
     posix::ResolvedPath from, to;
     if (!ResolveExisting(existing, &from)) return FALSE;
-    DWORD error = ERROR_PATH_NOT_FOUND;
-    if (!posix::ResolvePath(newName, &to, &error)) return Fail(error);
-    if (to.exists && !(flags & MOVEFILE_REPLACE_EXISTING)) return Fail(ERROR_ALREADY_EXISTS);
     int fd = open(from.host.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd >= 0) {
         bool denied = posix::IsDenied(fd, posix::kRightDelete);
         close(fd);
         if (denied) return Fail(ERROR_SHARING_VIOLATION);
     }
-    if (rename(from.host.c_str(), to.host.c_str()) != 0) return Fail(posix::ErrnoToWin32(errno));
+    if (!posix::IsValidTargetName(newName)) return Fail(ERROR_INVALID_NAME);
+    DWORD error = ERROR_PATH_NOT_FOUND;
+    if (!posix::ResolvePath(newName, &to, &error)) return Fail(error);
+    const bool self = posix::IsSameEntry(from, to);
+    if (to.exists && !self) {
+        if (!(flags & MOVEFILE_REPLACE_EXISTING)) return Fail(ERROR_ALREADY_EXISTS);
+        if (DWORD refused = posix::RefusedReplace(to)) return Fail(refused);
+    }
+    if (!posix::MoveEntry(from.host, to, posix::SpelledTarget(to, newName), self, &error))
+        return Fail(error);
     return TRUE;
 }

@@ -14,6 +14,9 @@ off_t AccessByte(int i) {
 off_t DenyByte(int i) {
     return kBase + 3 + i;
 }
+off_t OpenByte() {
+    return kBase + 6;
+}
 
 bool HeldByOthers(int fd, off_t byte) {
     struct flock probe = {};
@@ -73,24 +76,26 @@ unsigned SharedRights(DWORD shareMode) {
 
 bool AcquireShare(int fd, unsigned rights, unsigned shared) {
     // An open without read, write or delete rights is not subject to sharing,
-    // as on Windows.
-    if (rights == 0) return true;
-    if (Conflicts(fd, rights, shared)) return false;
-    for (int i = 0; i < 3; ++i) {
-        if (rights & kRights[i]) Take(fd, AccessByte(i), F_RDLCK);
-        if (!(shared & kRights[i])) Take(fd, DenyByte(i), F_RDLCK);
+    // as on Windows; it only tells others that the file is open.
+    if (rights != 0) {
+        if (Conflicts(fd, rights, shared)) return false;
+        for (int i = 0; i < 3; ++i) {
+            if (rights & kRights[i]) Take(fd, AccessByte(i), F_RDLCK);
+            if (!(shared & kRights[i])) Take(fd, DenyByte(i), F_RDLCK);
+        }
+        // Two opens may have passed the test at the same moment: look again
+        // now that our own locks are visible, and step back on a conflict.
+        if (Conflicts(fd, rights, shared)) {
+            struct flock all = {};
+            all.l_type = F_UNLCK;
+            all.l_whence = SEEK_SET;
+            all.l_start = kBase;
+            all.l_len = 6;
+            fcntl(fd, F_OFD_SETLK, &all);
+            return false;
+        }
     }
-    // Two opens may have passed the test at the same moment: look again now
-    // that our own locks are visible, and step back on a conflict.
-    if (Conflicts(fd, rights, shared)) {
-        struct flock all = {};
-        all.l_type = F_UNLCK;
-        all.l_whence = SEEK_SET;
-        all.l_start = kBase;
-        all.l_len = 6;
-        fcntl(fd, F_OFD_SETLK, &all);
-        return false;
-    }
+    Take(fd, OpenByte(), F_RDLCK);
     return true;
 }
 
@@ -98,6 +103,10 @@ bool IsDenied(int fd, unsigned rights) {
     for (int i = 0; i < 3; ++i)
         if ((rights & kRights[i]) && HeldByOthers(fd, DenyByte(i))) return true;
     return false;
+}
+
+bool IsOpenElsewhere(int fd) {
+    return HeldByOthers(fd, OpenByte());
 }
 
 }  // namespace posix

@@ -2,9 +2,10 @@
 // open-file-description locks on bytes far beyond any real file end.
 //
 // Each handle holds a shared lock on the "access" byte of every right it has
-// (read, write, delete) and on the "deny" byte of every right it does not
-// share. An open conflicts when another handle denies a right it asks for, or
-// holds a right that it denies. The locks vanish with the descriptor.
+// (read, write, delete), on the "deny" byte of every right it does not share,
+// and on the "open" byte. An open conflicts when another handle denies a right
+// it asks for, or holds a right that it denies. The locks vanish with the
+// descriptor.
 #pragma once
 
 #include "platform/posix/WinTypes.h"
@@ -34,5 +35,9 @@ bool AcquireShare(int fd, unsigned rights, unsigned shared);
 // True when another handle on the file behind fd denies `rights` (without
 // taking anything), as a delete or rename must check.
 bool IsDenied(int fd, unsigned rights);
+
+// True when a handle of this layer (of any process, this one included) other
+// than fd's own has the file behind fd open.
+bool IsOpenElsewhere(int fd);
 
 }  // namespace posix

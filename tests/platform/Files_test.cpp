@@ -334,6 +334,82 @@ TEST_F(Files, DeleteOnCloseDeletesAtTheLastClose) {
     EXPECT_TRUE(drive.Exists("windows/system32/capi2032.dll"));
 }
 
+// MoveFileExA as Windows answers it: a move onto itself succeeds, one that
+// changes the letter case only renames (files and folders), and a new name
+// with wildcard characters is refused.
+TEST_F(Files, MovesOntoTheSameNameAndInvalidNames) {
+    const char* same = "C:\\windows\\system32\\capi2032.dll";  // as the name is on disk
+    EXPECT_TRUE(MoveFileExA(same, same, 0));
+    EXPECT_TRUE(MoveFileExA(dll, same, MOVEFILE_REPLACE_EXISTING));
+    EXPECT_TRUE(drive.Exists("windows/system32/capi2032.dll"));
+    EXPECT_TRUE(MoveFileExA(dll, "C:\\windows\\system32\\Capi2032.Dll", 0));
+    EXPECT_TRUE(drive.Exists("windows/system32/Capi2032.Dll"));
+    EXPECT_FALSE(drive.Exists("windows/system32/capi2032.dll"));
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(dll, &data);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    EXPECT_STREQ(data.cFileName, "Capi2032.Dll");
+    FindClose(find);
+
+    drive.MakeDirs("windows/Old");
+    EXPECT_TRUE(MoveFileExA("C:\\windows\\old", "C:\\windows\\OLD", 0));
+    EXPECT_TRUE(drive.Exists("windows/OLD"));
+    EXPECT_FALSE(drive.Exists("windows/Old"));
+
+    for (const char* bad : {"w*.dll", "w?.dll", "w<.dll", "w>.dll", "w\".dll", "w|.dll"}) {
+        SCOPED_TRACE(bad);
+        const std::string target = std::string("C:\\windows\\") + bad;
+        SetLastError(0);
+        EXPECT_FALSE(MoveFileExA(dll, target.c_str(), MOVEFILE_REPLACE_EXISTING));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_NAME));
+    }
+    EXPECT_TRUE(drive.Exists("windows/system32/Capi2032.Dll"));
+}
+
+// MOVEFILE_REPLACE_EXISTING replaces neither a folder nor a read-only file nor
+// a file that a handle holds open (sharing every right, in this process or in
+// another); a folder does replace a file, and the replacement takes the name
+// as the caller spelt it.
+TEST_F(Files, ReplacingMovesAnswerAsOnWindows) {
+    const char* target = "C:\\windows\\TARGET.DLL";
+    const DWORD all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    drive.WriteFile("windows/target.dll", "target");
+    drive.MakeDirs("windows/folder");
+    drive.MakeDirs("windows/other");
+
+    ASSERT_TRUE(SetFileAttributesA(target, FILE_ATTRIBUTE_READONLY));
+    EXPECT_FALSE(MoveFileExA(dll, target, MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    ASSERT_TRUE(SetFileAttributesA(target, FILE_ATTRIBUTE_NORMAL));
+
+    HANDLE open = Open(target, GENERIC_READ, all, OPEN_EXISTING);
+    ASSERT_NE(open, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(MoveFileExA(dll, target, MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    CloseHandle(open);
+    {
+        support::HeldFile holder(target, 0, all);
+        ASSERT_TRUE(holder.Holding());
+        EXPECT_FALSE(MoveFileExA(dll, target, MOVEFILE_REPLACE_EXISTING));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    }
+    EXPECT_FALSE(MoveFileExA(dll, "C:\\windows\\folder", MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(
+        MoveFileExA("C:\\windows\\other", "C:\\windows\\folder", MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(drive.ReadFile("windows/target.dll"), "target");
+
+    EXPECT_TRUE(MoveFileExA(dll, target, MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(drive.ReadFile("windows/TARGET.DLL"), "MZ library");
+    EXPECT_FALSE(drive.Exists("windows/target.dll"));
+    EXPECT_FALSE(drive.Exists("windows/system32/capi2032.dll"));
+
+    EXPECT_TRUE(MoveFileExA("C:\\windows\\folder", target, MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(GetFileAttributesA(target), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+    EXPECT_FALSE(drive.Exists("windows/folder"));
+}
+
 TEST(LegacyFiles, ReadMoveAndCloseAsTheWin32CallsDo) {
     support::TempDrive drive;
     drive.WriteFile("data/ten.bin", std::string("0123456789"));
