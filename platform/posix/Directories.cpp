@@ -16,6 +16,7 @@
 #include "platform/posix/PosixCodePage.h"
 #include "platform/posix/PosixDirectories.h"
 #include "platform/posix/PosixErrors.h"
+#include "platform/posix/PosixNamePattern.h"
 #include "platform/posix/PosixPaths.h"
 #include "platform/posix/WinDirectories.h"
 #include "platform/posix/WinErrors.h"
@@ -145,30 +146,6 @@ bool Describe(const std::string& host, const std::string& name, FindEntry* entry
     entry->accessed = ToFileTime(st.st_atim);
     entry->written = ToFileTime(st.st_mtim);
     return true;
-}
-
-// '*' matches any run of characters, '?' exactly one; letter case is ignored.
-bool Matches(const char* pattern, const char* name) {
-    const char* star = nullptr;
-    const char* resume = nullptr;
-    while (*name) {
-        if (*pattern == '*') {
-            star = pattern++;
-            resume = name;
-        } else if (*pattern == '?' ||
-                   (*pattern && LowerWindows1252(static_cast<unsigned char>(*pattern)) ==
-                                    LowerWindows1252(static_cast<unsigned char>(*name)))) {
-            ++pattern;
-            ++name;
-        } else if (star) {
-            pattern = star + 1;
-            name = ++resume;
-        } else {
-            return false;
-        }
-    }
-    while (*pattern == '*') ++pattern;
-    return *pattern == '\0';
 }
 
 bool SameObject(const std::string& a, const std::string& b) {
@@ -305,8 +282,7 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
     }
     std::string base = resolved.host;
     if (base.empty() || base.back() != '/') base += '/';
-    // "*.*" is every name, with or without a dot, as on Windows.
-    std::string wanted = std::strcmp(namePattern, "*.*") == 0 ? "*" : namePattern;
+    const std::string wanted = posix::TranslatePattern(namePattern);
 
     FindState* state = new FindState{{}, 0};
     std::vector<FindEntry> found;
@@ -314,7 +290,7 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
         std::string hostName = e->d_name;
         if (hostName == "." || hostName == "..") continue;
         std::string name = posix::HostNameToAnsi(hostName);
-        if (name.size() >= MAX_PATH || !Matches(wanted.c_str(), name.c_str())) continue;
+        if (name.size() >= MAX_PATH || !posix::MatchesPattern(wanted, name)) continue;
         FindEntry entry;
         if (Describe(base + hostName, name, &entry)) found.push_back(entry);
     }
@@ -328,7 +304,7 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
         for (const char* dots : {".", ".."}) {
             FindEntry entry;
             std::string host = std::strcmp(dots, ".") == 0 ? resolved.host : base + "..";
-            if (Matches(wanted.c_str(), dots) && Describe(host, dots, &entry))
+            if (posix::MatchesPattern(wanted, dots) && Describe(host, dots, &entry))
                 state->entries.push_back(entry);
         }
     }
