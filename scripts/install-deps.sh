@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # Installs what building and testing purgelib needs (Debian 12). Idempotent:
 # packages already present are not fetched again.
+#   scripts/install-deps.sh          everything the test command needs
+#   scripts/install-deps.sh --tool   only what building the Linux tool needs: a
+#                                    compiler, CMake and make (scripts/run-sample.sh)
 set -euo pipefail
+tool_packages=(g++ cmake make)
 packages=(
     g++ cmake make googletest libgtest-dev libbenchmark-dev    # native build, tests, benchmarks
     clang-format                                               # the format check
@@ -9,7 +13,13 @@ packages=(
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64  # Windows builds
     wine wine64 fonts-wine xvfb xdotool imagemagick            # the Windows exe end to end
     python3 python3-pefile                                     # version-resource conformance
+    dpkg-dev unzip groff-base                                  # the packages and their check
 )
+case "${1:-}" in
+    --tool) packages=("${tool_packages[@]}") ;;
+    "") ;;
+    *) echo "usage: scripts/install-deps.sh [--tool]" >&2; exit 2 ;;
+esac
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

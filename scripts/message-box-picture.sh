@@ -3,6 +3,14 @@
 # virtual X display, waits for the box, captures it, closes it with Return and
 # checks that the exe then exits with 0.
 #
+# The close button's cross is a glyph of the Marlett symbol font, and the box's
+# text is set in Tahoma, as on Windows. Wine ships both (Debian: fonts-wine), but
+# Debian's Wine 8 looks for its own fonts in a folder the package does not fill,
+# so without help the box is drawn with whatever fontconfig offers instead and
+# the button shows the letter "r" (Marlett's code for the cross). The script
+# therefore copies Wine's TrueType fonts into the prefix's C:\windows\Fonts,
+# where Windows keeps them too.
+#
 #   scripts/message-box-picture.sh [--exe EXE] [--out PNG] [--prefix DIR]
 #
 # EXE defaults to build/mingw-x64/purgelib.exe, PNG to docs/message-box.png. Without
@@ -20,7 +28,7 @@ while [ $# -gt 0 ]; do
         --exe) exe="$2"; shift 2 ;;
         --out) out="$2"; shift 2 ;;
         --prefix) prefix="$2"; shift 2 ;;
-        -h|--help) sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        -h|--help) sed -n '2,20p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
         *) echo "unknown argument: $1" >&2; exit 2 ;;
     esac
 done
@@ -28,13 +36,25 @@ caption="Velkorant Installationbereiniger"
 
 [ -f "$exe" ] || { echo "$exe not found: build the mingw-x64 preset first" >&2; exit 1; }
 need=()
-command -v wine >/dev/null || need+=(wine wine64 fonts-wine)
+# Wine's own fonts: the folder of marlett.ttf, as the package lists it.
+wine_fonts() {
+    local f
+    for f in $(dpkg -L fonts-wine 2>/dev/null | grep '/marlett\.ttf$') \
+        /usr/share/wine/fonts/marlett.ttf /opt/wine*/share/wine/fonts/marlett.ttf; do
+        [ -f "$f" ] && { dirname "$f"; return 0; }
+    done
+    return 1
+}
+command -v wine >/dev/null || need+=(wine wine64)
+wine_fonts >/dev/null || need+=(fonts-wine)
 command -v Xvfb >/dev/null || need+=(xvfb)
 command -v xdotool >/dev/null || need+=(xdotool)
 command -v import >/dev/null || need+=(imagemagick)
 if [ ${#need[@]} -gt 0 ]; then
     if [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null; then
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${need[@]}" >/dev/null
+        export DEBIAN_FRONTEND=noninteractive
+        apt-get update -qq
+        apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
     else
         echo "missing: ${need[*]} (apt-get install ${need[*]})" >&2
         exit 1
@@ -74,6 +94,14 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wine wineboot -i >/dev/null 2>&1
     wineserver -w
 fi
+# Marlett (the caption buttons' symbols), Tahoma and the rest of Wine's fonts
+# where Windows has them; fonts already there are kept.
+fonts="$(wine_fonts)" || { echo "Wine's fonts (marlett.ttf) not found: apt-get install fonts-wine" >&2; exit 1; }
+windows_fonts="$WINEPREFIX/drive_c/windows/Fonts"
+mkdir -p "$windows_fonts"
+for f in "$fonts"/*.ttf; do
+    [ -e "$windows_fonts/$(basename "$f")" ] || cp "$f" "$windows_fonts/"
+done
 # Without a window manager the box has no frame; let Wine draw the title bar itself.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
 

@@ -6,6 +6,8 @@
 #   tsan     the threaded tests under ThreadSanitizer
 #   mingw-x64, mingw-x86   the Windows exes (static checks)
 #   fuzz     short bounded libFuzzer runs
+#   packages the Debian package and the zip of the Windows exes, built and
+#            their contents checked (scripts/check-packages.sh)
 # and checks that every C/C++ file is formatted as clang-format writes it.
 # Exits non-zero when anything fails.
 set -uo pipefail
@@ -32,6 +34,7 @@ step "build default" build default
 step "build asan" build asan
 step "build tsan" build tsan
 
+step "packages (.deb, Windows zip)" scripts/check-packages.sh
 step "test mingw-x64 (static checks)" ctest --preset mingw-x64
 step "test mingw-x86 (static checks)" ctest --preset mingw-x86
 step "test asan" ctest --preset asan -L unit
