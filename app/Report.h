@@ -14,11 +14,12 @@
 enum class Finding {
     kNotExamined,     // an earlier library was not handled, so this one was left alone
     kAbsent,          // the lookup says it does not exist
-    kNotAFile,        // a folder, pipe, socket or device stands there: someone else's
+    kNotAFile,        // a folder, pipe, socket or device stands there: someone else's, kept
     kForeign,         // someone else's file (`company` holds its company name, if any)
     kMakerByCompany,  // the maker's by its company name (`makerName` is the entry that matched)
     kMakerByContent,  // the maker's by its bytes (`makerName`, `offset` of the first hit)
-    kCannotExamine,   // it exists but could not be opened or read (`examineError`, `detail`)
+    kCannotExamine,   // it could not be looked up, opened or read far enough to decide
+                      // whose it is (`examineError`, `detail`): not handled
 };
 
 // What was done with it.
@@ -44,7 +45,8 @@ struct LibraryReport {
     std::string makerName;   // the maker name that identified the file
     long long offset = -1;   // the content stage's first hit, from the file's start
     DWORD examineError = 0;  // kCannotExamine: the system's error code
-    std::string detail;      // more words for a human (e.g. the entries that collide)
+    std::string detail;      // more words for a human: which step failed (the run), the
+                             // entries that collide (the tools may add them)
     Action action = Action::kNothing;
     DWORD deleteError = 0;    // kScheduled, kFailed: the error of the delete
     DWORD scheduleError = 0;  // kFailed: the error of the scheduling
@@ -60,7 +62,9 @@ struct RunReport {
 
 struct RunOptions {
     // Examine everything and change nothing, not even an attribute; the
-    // maker's libraries are reported as kWouldDelete.
+    // maker's libraries are reported as kWouldDelete, the outcome is the one
+    // of a real run in which every delete succeeds, and the message is the
+    // real run's followed by the line cleanup::kDryRunLine.
     bool dryRun = false;
     // Show the message box at the end (the run without arguments does).
     bool showMessage = true;

@@ -10,6 +10,9 @@
 #include <new>
 
 #include "debuglog/LogState.h"
+#ifndef _WIN32
+#include "platform/posix/Sinks.h"
+#endif
 
 using debuglog::Shared;
 using debuglog::SharedLock;
@@ -19,6 +22,21 @@ namespace {
 bool EndsInNewline(const char* text) {
     size_t length = std::strlen(text);
     return length > 0 && text[length - 1] == '\n';
+}
+
+// Whether a text sent to the debugger channel reaches anyone.
+bool DebuggerListens() {
+#ifdef _WIN32
+    return true;
+#else
+    return posix::DebugListening();
+#endif
+}
+
+// Whether a trace reaches anyone; the caller holds the shared lock.
+bool TraceHeard() {
+    const debuglog::LogState& log = Shared();
+    return log.fileHandle != INVALID_HANDLE_VALUE || DebuggerListens();
 }
 
 }  // namespace
@@ -82,6 +100,12 @@ CDebugFile* CDebugFile::OpenForOwner(int* opened, const char* openedTrace) {
     return log;
 }
 
+int CDebugFile::AnyoneListens() {
+    if (Shared().enabled.load() || DebuggerListens()) return 1;
+    SharedLock guard;
+    return TraceHeard() ? 1 : 0;
+}
+
 int CDebugFile::ShowInstances() {
     // The whole address, also where pointers are wider than an unsigned.
     TraceLine("CDebugFile(0x%" PRIxPTR ") NumOfInstance = %i", reinterpret_cast<uintptr_t>(this),
@@ -132,6 +156,8 @@ int CDebugFile::GetErrorText(char* buffer) {
 void CDebugFile::TraceBody(const char* format, va_list args, bool lineEnd, bool ensureNewline,
                            const char* nullFile, const char* nullDebug) {
     SharedLock guard;
+    // Without a log file and a listener the text would go nowhere.
+    if (!TraceHeard()) return;
     if (format && *format) {
         m_output.Format(format, args);
         if (m_output.text) {

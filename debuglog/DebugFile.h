@@ -86,6 +86,14 @@ public:
     // The error code a library object records when opening its log failed.
     static constexpr int kOwnerOpenFailed = 102;
 
+    // 1 when a trace can reach anyone: the log file is on (switched on, or
+    // still open), or someone listens to the debugger channel. On Windows
+    // that is always assumed: a debugger or a debug viewer may listen, and
+    // only OutputDebugStringA can tell. Work whose only use is a trace (the
+    // text around a search hit) is skipped when this is 0; the trace
+    // operations themselves then return before formatting anything.
+    static int AnyoneListens();
+
     // Bytes to allocate for formatting `format` with `args` in the file-only
     // writes (an estimate; see WriteVariants.cpp).
     static int EstimateLength(const char* format, va_list args);

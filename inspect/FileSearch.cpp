@@ -15,6 +15,8 @@ namespace {
 
 constexpr unsigned kNameSize = 255;
 constexpr int kFromCurrent = 1;
+// ERROR_OPEN_FAILED: for an open that failed without saying why.
+constexpr DWORD kOpenFailed = 110;
 
 }  // namespace
 
@@ -26,7 +28,10 @@ CFileSearch::CFileSearch(const char* fileName)
       m_hitCount(0),
       m_versionBlock(nullptr),
       m_scanBuffer(nullptr),
-      m_scanBufferSize(0) {
+      m_scanBufferSize(0),
+      m_blockOffset(0),
+      m_firstHit(-1),
+      m_readError(0) {
     m_fileName.Set(fileName, 0);
     // The searcher keeps no error of its own when its log is not available.
     int opened = 0;
@@ -42,6 +47,7 @@ CFileSearch::~CFileSearch() {
 
 int CFileSearch::Search(const char* text, int report) {
     if (m_fileName.IsEmpty()) {
+        m_readError = ERROR_INVALID_PARAMETER;
         if (m_log) m_log->TraceLine("%s", "No Filename");
         return 0;
     }
@@ -51,6 +57,7 @@ int CFileSearch::Search(const char* text, int report) {
     const unsigned length = static_cast<unsigned>(m_searchString.GetLength());
     if (m_searchString.IsEmpty() || length >= kBlockSize ||
         std::strcmp(m_searchString.GetBuffer(), text) != 0) {
+        m_readError = ERROR_INVALID_PARAMETER;
         if (m_log) m_log->TraceLine("%s", "No search string");
         return 0;
     }
@@ -60,6 +67,7 @@ int CFileSearch::Search(const char* text, int report) {
     if (file == HFILE_ERROR) {
         // Taken before the first trace, which may change it.
         const DWORD error = GetLastError();
+        m_readError = error != NO_ERROR ? error : kOpenFailed;
         if (m_log) {
             m_log->TraceLine("%s", "error");
             m_log->TraceLine("OpenFile '%s' %d", m_fileName.GetBuffer(), static_cast<int>(error));
@@ -70,6 +78,7 @@ int CFileSearch::Search(const char* text, int report) {
     char* buffer = memory ? static_cast<char*>(GlobalLock(memory)) : nullptr;
     if (!buffer) {
         const DWORD error = GetLastError();
+        m_readError = error != NO_ERROR ? error : ERROR_NOT_ENOUGH_MEMORY;
         if (m_log) {
             m_log->TraceLine("%s", "error");
             m_log->TraceLine("GlobalAlloc %d", static_cast<int>(error));
@@ -81,15 +90,22 @@ int CFileSearch::Search(const char* text, int report) {
 
     m_hitCount = 0;
     m_found = 0;
+    m_firstHit = -1;
+    m_readError = NO_ERROR;
     m_scanBuffer = buffer;
     m_scanBufferSize = kBufferSize;
+    m_blockOffset = 0;
     // Consecutive blocks overlap by one byte less than the search string, so
     // every hit lies wholly in exactly one block.
     const LONG back = -static_cast<LONG>(length - 1);
     for (;;) {
         const UINT n = _lread(file, buffer, kBlockSize);
         // A failed read ends the search; its result is no length.
-        if (n == static_cast<UINT>(HFILE_ERROR) || n > kBlockSize) break;
+        if (n == static_cast<UINT>(HFILE_ERROR) || n > kBlockSize) {
+            const DWORD error = GetLastError();
+            m_readError = error != NO_ERROR ? error : ERROR_READ_FAULT;
+            break;
+        }
         ScanBlock(buffer, n, report);
         // The new position is answered in 32 bits: in a file of 4 GiB or more
         // a good one can look like HFILE_ERROR, and only the error tells.
@@ -101,9 +117,13 @@ int CFileSearch::Search(const char* text, int report) {
                 m_log->TraceLine("%s", "error");
                 m_log->TraceLine("_llseek %d", static_cast<int>(error));
             }
+            // After a short block the file has ended (a file shorter than the
+            // overlap cannot move back); after a full one the rest is unread.
+            if (n == kBlockSize) m_readError = error;
             break;
         }
         if (n != kBlockSize) break;
+        m_blockOffset += n - (length - 1);
     }
     m_scanBuffer = nullptr;
     m_scanBufferSize = 0;
@@ -135,11 +155,17 @@ int CFileSearch::ScanBlock(char* block, unsigned length, int report) {
         extent = m_scanBufferSize;
     }
 
+    // Only the running search's own block has a known place in the file.
+    const bool placed = m_scanBuffer && block == m_scanBuffer;
+    // The text around a hit is made only for a trace that reaches someone.
+    const bool show = report && CDebugFile::AnyoneListens();
     const inspect::BytePattern pattern(text, textLength);
     inspect::ContextLocator contexts(base, extent);
     const char* end = block + length;
     for (const char* hit = pattern.Find(block, end); hit; hit = pattern.Find(hit + 1, end)) {
-        if (report) {
+        if (m_firstHit < 0 && placed)
+            m_firstHit = static_cast<long long>(m_blockOffset + static_cast<size_t>(hit - block));
+        if (show) {
             const inspect::HitContext where =
                 contexts.Locate(static_cast<size_t>(hit - base), textLength);
             // The context is made in a string of its own; the block keeps its bytes.

@@ -2,7 +2,10 @@
 //
 // Search reads the file in blocks of 50000 bytes and counts the hits of a
 // search string, overlapping ones included; with report on, every hit is
-// traced with the text around it. Describe traces a short description of the
+// traced with the text around it (while anyone listens to traces: see
+// CDebugFile::AnyoneListens; otherwise neither the text around a hit is
+// made nor ReportHit called, and a search costs about what a plain search of
+// the file costs). Describe traces a short description of the
 // file and QueryFileSize gives the size of a named file. Every operation is
 // virtual, so a derived class can replace the scan of a block or the report
 // of a hit.
@@ -31,6 +34,17 @@ public:
     // hits; returns m_found. The bytes are only read.
     virtual int ScanBlock(char* block, unsigned length, int report);
 
+    // What the last Search learned besides its answer, for callers that must
+    // tell "not found" from "not searched".
+    // The error that kept it from reading the whole file: it could not open
+    // the file, get its block buffer, read a block or move back between
+    // blocks (ERROR_INVALID_PARAMETER when it refused its arguments); 0 when
+    // it read the file to its end.
+    DWORD GetReadError() const { return m_readError; }
+    // Where its first hit starts in the file, -1 when it found none (or when
+    // the hits were counted by a scan of a derived class).
+    long long GetFirstHitOffset() const { return m_firstHit; }
+
     CFileSearch(const CFileSearch&) = delete;
     CFileSearch& operator=(const CFileSearch&) = delete;
 
@@ -56,4 +70,8 @@ private:
     // use all of it. A block outside it shows only its own bytes.
     const char* m_scanBuffer;
     unsigned m_scanBufferSize;
+    // The file offset of the block at the start of m_scanBuffer.
+    unsigned long long m_blockOffset;
+    long long m_firstHit;
+    DWORD m_readError;
 };

@@ -23,6 +23,7 @@ pthread_mutex_t* MutexOf(LPCRITICAL_SECTION section) {
 
 std::atomic<posix::DebugSink> g_debugSink{nullptr};
 std::atomic<void*> g_debugContext{nullptr};
+std::atomic<bool> g_debugListener{false};
 std::atomic<posix::MessageSink> g_messageSink{nullptr};
 std::atomic<void*> g_messageContext{nullptr};
 
@@ -67,6 +68,8 @@ void OutputDebugStringA(LPCSTR text) {
         sink(text, g_debugContext.load());
         return;
     }
+    // Nobody listens: dropped before any conversion, at next to no cost.
+    if (!g_debugListener.load(std::memory_order_relaxed)) return;
     WriteAll(STDERR_FILENO, posix::AnsiToUtf8Text(text, std::strlen(text)));
 }
 
@@ -96,6 +99,15 @@ void SetDebugSink(DebugSink sink, void* context) {
 void SetMessageSink(MessageSink sink, void* context) {
     g_messageContext.store(context);
     g_messageSink.store(sink);
+}
+
+void SetDebugListener(bool on) {
+    g_debugListener.store(on);
+}
+
+bool DebugListening() {
+    return g_debugSink.load(std::memory_order_relaxed) != nullptr ||
+           g_debugListener.load(std::memory_order_relaxed);
 }
 
 }  // namespace posix

@@ -11,10 +11,11 @@ void DeleteCriticalSection(LPCRITICAL_SECTION section);
 
 DWORD GetCurrentThreadId();
 
-// Text in the ANSI code page; written to stderr as UTF-8 in one write, or
-// handed to the sink installed with PosixSetDebugSink.
+// Text in the ANSI code page: handed to the sink installed with
+// posix::SetDebugSink, or, while posix::SetDebugListener is on, written to
+// stderr as UTF-8 in one write; dropped otherwise (Sinks.h).
 void OutputDebugStringA(LPCSTR text);
 
 // Caption line, then the text, both converted to UTF-8, to stdout (or to the
-// sink installed with PosixSetMessageSink). Returns IDOK.
+// sink installed with posix::SetMessageSink). Returns IDOK.
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);

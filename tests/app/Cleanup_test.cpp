@@ -78,15 +78,17 @@ TEST_F(CleanupRun, OtherMakersLibrariesStay) {
     EXPECT_TRUE(drive.Exists("windows/system/capi.dll"));
 }
 
-// Without a company name the bytes decide; a library whose bytes cannot be
-// read (held without sharing elsewhere) is not taken for the maker's.
-TEST_F(CleanupRun, LibrariesAreRemovedByTheirBytesButNoneThatCannotBeRead) {
+// Without a company name the bytes decide. A library whose bytes cannot be
+// read (held without sharing elsewhere) cannot be decided: it is not taken
+// for the maker's, nor for someone else's, so the run fails there and the
+// library after it is not examined.
+TEST_F(CleanupRun, LibrariesAreRemovedByTheirBytesAndOneThatCannotBeReadFailsTheRun) {
     PutWithBytes("windows/system32/CAPI2032.DLL", "QZM GmbH");
     PutWithBytes("windows/system/capi20.dll", "[Id: QZM Korvik 2.1]");
-    PutWithBytes("windows/system/capi.dll", "Other Networks AG, qzm gmbh");
+    PutWithBytes("windows/system/capi.dll", "QZM-GmbH");
     support::HeldFile holder("C:\\windows\\system\\capi20.dll", GENERIC_READ, 0);
     ASSERT_TRUE(holder.Holding());
-    EXPECT_EQ(Run().text, kSuccess);
+    EXPECT_EQ(Run().text, kFailure);
     EXPECT_FALSE(drive.Exists("windows/system32/CAPI2032.DLL"));
     EXPECT_TRUE(drive.Exists("windows/system/capi20.dll"));
     EXPECT_TRUE(drive.Exists("windows/system/capi.dll"));
@@ -158,9 +160,12 @@ TEST_F(CleanupRun, FileHeldExclusivelyElsewhereCountsAsPresent) {
     Put("windows/system32/CAPI2032.DLL", "Other Networks AG");
     support::HeldFile holder("C:\\windows\\system32\\CAPI2032.DLL", GENERIC_READ, 0);
     ASSERT_TRUE(holder.Holding());
-    // Present, and tested: its bytes cannot be read now, so it is not taken
-    // for the maker's and stays.
-    EXPECT_EQ(RemoveLibrary("C:\\windows\\system32\\CAPI2032.DLL"), 1);
+    // Present, and tested: its version resource and bytes cannot be read now,
+    // so whose it is cannot be decided. It stays, and it is not handled.
+    support::DebugCapture traces(1);
+    EXPECT_EQ(RemoveLibrary("C:\\windows\\system32\\CAPI2032.DLL"), 0);
+    EXPECT_FALSE(
+        traces.With("DoesFileExist (Mode=3)'C:\\windows\\system32\\CAPI2032.DLL'? Ja").empty());
     EXPECT_TRUE(drive.Exists("windows/system32/CAPI2032.DLL"));
 }
 

@@ -334,27 +334,32 @@ def read_only_hidden_system_removed(ctx):
 
 def held_exclusively(ctx):
     """A maker's capi20.dll held open with share mode 0 by another program, a maker's
-    capi.dll after it. Nobody can open the held file, so its version resource cannot
-    be read: the run cannot tell it is the maker's, keeps it, still examines capi.dll,
-    and shows the success text; the restart leaves it in place."""
+    capi.dll after it. Nobody can open the held file, so neither its version resource
+    nor its bytes can be read: whose it is cannot be decided. It is kept, it is not
+    handled, capi.dll is not examined, and the failure text is shown; the restart
+    leaves both in place."""
     r = ctx.result
     held = ctx.place("system", "capi20.dll", "maker_gmbh")
     later = ctx.place("system", "capi.dll", "maker_korvik")
     held_win = r"C:\windows\system\capi20.dll"
+    later_win = r"C:\windows\system\capi.dll"
     content = _content(held)
+    content_later = _content(later)
     ctx.holder("open", held)
     probe = ctx.verprobe(held_win)
     r.note("while held: GetFileVersionInfoSizeA = %s (%s)" % (
         probe.get("size"), probe.get("error", "no error").replace("size ", "error ")))
     r.note("while held: DeleteFileA by another program: %s" % ctx.try_delete(held))
-    run = ctx.purgelib(SUCCESS)
+    run = ctx.purgelib(FAILURE)
     sizes = ctx.results_for(run, "version.GetFileVersionInfoSizeA", held_win)
     r.note("purgelib: GetFileVersionInfoSizeA(capi20.dll) = %s, DeleteFileA %s, MoveFileExA %s"
            % (sizes, ctx.results_for(run, "kernel32.DeleteFileA", held_win),
               ctx.results_for(run, "kernel32.MoveFileExA", held_win)))
     r.check(sizes, "the held capi20.dll was not examined")
     ctx.expect_untouched(run, held, content, held_win)
-    ctx.expect_deleted_now(run, later, r"C:\windows\system\capi.dll")
+    ctx.expect_untouched(run, later, content_later, later_win)
+    r.check(not ctx.results_for(run, "version.GetFileVersionInfoSizeA", later_win),
+            "capi.dll was examined after a library that could not be")
     traces = [d.data for d in run.debug]
     if traces:
         r.note("debugger output: %r" % traces)
@@ -362,6 +367,7 @@ def held_exclusively(ctx):
         ctx.prefix.release(holder)
     r.note("restart took %.1f s" % ctx.prefix.restart())
     r.check(os.path.exists(held), "capi20.dll is gone after the restart")
+    r.check(os.path.exists(later), "capi.dll is gone after the restart")
 
 
 def held_against_delete(ctx):

@@ -104,6 +104,7 @@ TEST_F(SearchTest, ADerivedClassReplacesTheReportAndTheScan) {
 }
 
 TEST(DirectScanBlock, ABlockOfItsOwnShowsNothingBeyondItsBytes) {
+    support::DebugCapture listener;  // the text around a hit is made for a listener only
     RecordingSearch scan("C:\\unused");
     const std::string open = "[QZM GmbH" + Filler(20);
     const struct {
