@@ -230,10 +230,6 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength
             sink.Put(static_cast<unsigned char>(b));
         }
     } else if (codePage == CP_UTF8) {
-        if (flags & WC_NO_BEST_FIT_CHARS) {
-            SetLastError(ERROR_INVALID_FLAGS);
-            return 0;
-        }
         if (defaultChar || usedDefault) {
             SetLastError(ERROR_INVALID_PARAMETER);
             return 0;

@@ -7,8 +7,8 @@
 // CAPITAL LETTER A, 'H' for U+0124, '-' for U+2212 MINUS SIGN, ' ' for U+3000
 // IDEOGRAPHIC SPACE, ...), which does not count as a default; and the default
 // character ('?' or *defaultChar, with *usedDefault set) only where that table
-// has no byte either. WC_NO_BEST_FIT_CHARS leaves the best-fit table out; with
-// CP_UTF8 it is refused (ERROR_INVALID_FLAGS).
+// has no byte either. WC_NO_BEST_FIT_CHARS leaves the best-fit table out (with
+// CP_UTF8, where every character has its bytes, it changes nothing).
 #pragma once
 
 #include "platform/posix/WinTypes.h"

@@ -112,12 +112,13 @@ TEST(CodePage, BestFitCharactersBecomeTheirLookAlikes) {
         EXPECT_EQ(byte, '#');
         EXPECT_TRUE(usedDefault);
     }
-    WCHAR unit = 0x0124;
-    char byte = 0;
-    EXPECT_EQ(
-        WideCharToMultiByte(CP_UTF8, WC_NO_BEST_FIT_CHARS, &unit, 1, &byte, 1, nullptr, nullptr),
-        0);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_FLAGS));
+    // UTF-8 has bytes for every character: the flag changes nothing there.
+    const WCHAR hat = 0x0124;
+    char utf8[4] = {};
+    EXPECT_EQ(WideCharToMultiByte(CP_UTF8, WC_NO_BEST_FIT_CHARS, &hat, 1, utf8, sizeof utf8,
+                                  nullptr, nullptr),
+              2);
+    EXPECT_STREQ(utf8, "\xC4\xA4");
 }
 
 // Every UTF-16 unit converts as the code-page table that Wine installs (in
