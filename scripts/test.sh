@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Installs what the tests need, builds every flavour and runs all tests:
+# Installs what the tests need, fetches Wine's test source, builds every
+# flavour and runs all tests:
 #   default  native build: unit tests, the Linux tool, the Windows exe under
-#            Wine (label e2e) and the version reader against pefile
+#            Wine (label e2e), the version reader against pefile and Wine's
+#            version library, and Wine's conformance tests against the layer
+#            (label conformance) and, built with MinGW, under Wine (e2e)
 #   asan     the unit tests under AddressSanitizer + UndefinedBehaviorSanitizer
 #   tsan     the threaded tests under ThreadSanitizer
 #   mingw-x64, mingw-x86   the Windows exes (static checks)
@@ -28,6 +31,9 @@ build() { cmake --preset "$1" >/dev/null && cmake --build --preset "$1"; }
 
 # The Windows exes first: the e2e tests of the native build run the x64 one.
 step "format (clang-format)" scripts/check-format.sh
+# Wine's conformance tests are read from Debian's Wine source at test time
+# (cached outside the tree); the presets build them when it is there.
+step "fetch Wine's test source" tests/conformance/wine/fetch-wine-tests.sh
 step "build mingw-x64" build mingw-x64
 step "build mingw-x86" build mingw-x86
 step "build default" build default

@@ -6,6 +6,10 @@
 
 #include "platform/posix/WinTypes.h"
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 typedef struct _WIN32_FIND_DATAA {
     DWORD dwFileAttributes;
     FILETIME ftCreationTime;
@@ -32,3 +36,7 @@ BOOL SetCurrentDirectoryA(LPCSTR path);
 HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data);
 BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data);
 BOOL FindClose(HANDLE find);
+
+#ifdef __cplusplus
+}
+#endif

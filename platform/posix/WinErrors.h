@@ -4,9 +4,17 @@
 
 #include "platform/posix/WinTypes.h"
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 DWORD GetLastError();
 void SetLastError(DWORD error);
 
 // There is no critical-error dialog here; the mode is only kept so that a
 // caller can restore it, as on Windows.
 UINT SetErrorMode(UINT mode);
+
+#ifdef __cplusplus
+}
+#endif

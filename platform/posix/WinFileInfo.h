@@ -4,6 +4,10 @@
 
 #include "platform/posix/WinTypes.h"
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 // The creation, last-access and last-write times of an open file, each as
 // 100-nanosecond intervals since 1601-01-01 UTC; a null pointer skips that
 // time. The creation time is the file's birth time where the file system
@@ -17,3 +21,7 @@ BOOL FileTimeToLocalFileTime(const FILETIME* fileTime, LPFILETIME localTime);
 // Calendar fields of a file time; FALSE with ERROR_INVALID_PARAMETER for a
 // time with the top bit set.
 BOOL FileTimeToSystemTime(const FILETIME* fileTime, LPSYSTEMTIME systemTime);
+
+#ifdef __cplusplus
+}
+#endif

@@ -5,6 +5,10 @@
 
 #include "platform/posix/WinTypes.h"
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES security,
                    DWORD creation, DWORD flagsAndAttributes, HANDLE templateFile);
 BOOL CloseHandle(HANDLE handle);
@@ -14,3 +18,7 @@ DWORD GetFileAttributesA(LPCSTR name);
 BOOL SetFileAttributesA(LPCSTR name, DWORD attributes);
 BOOL DeleteFileA(LPCSTR name);
 BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags);
+
+#ifdef __cplusplus
+}
+#endif

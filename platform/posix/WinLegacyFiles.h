@@ -8,6 +8,10 @@
 
 #include "platform/posix/WinTypes.h"
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 typedef int HFILE;
 #define HFILE_ERROR ((HFILE)-1)
 
@@ -47,3 +51,7 @@ LONG _llseek(HFILE file, LONG offset, int origin);
 
 // Closes the file: 0, or HFILE_ERROR for an unknown HFILE.
 HFILE _lclose(HFILE file);
+
+#ifdef __cplusplus
+}
+#endif

@@ -4,6 +4,10 @@
 
 #include "platform/posix/WinTypes.h"
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 #define GMEM_FIXED 0x0000u
 #define GMEM_MOVEABLE 0x0002u
 #define GMEM_ZEROINIT 0x0040u
@@ -29,3 +33,7 @@ BOOL GlobalUnlock(HGLOBAL memory);
 // Frees the block: null, or the handle itself with ERROR_INVALID_HANDLE when
 // it is unknown.
 HGLOBAL GlobalFree(HGLOBAL memory);
+
+#ifdef __cplusplus
+}
+#endif

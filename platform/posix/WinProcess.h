@@ -4,6 +4,10 @@
 
 #include "platform/posix/WinTypes.h"
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 #ifndef ERROR_MOD_NOT_FOUND
 #define ERROR_MOD_NOT_FOUND 126L
 #endif
@@ -19,3 +23,7 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);
 // Milliseconds since an arbitrary start, wrapping after 49.7 days.
 DWORD GetTickCount();
 void GetLocalTime(LPSYSTEMTIME time);
+
+#ifdef __cplusplus
+}
+#endif

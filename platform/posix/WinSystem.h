@@ -4,6 +4,10 @@
 
 #include "platform/posix/WinTypes.h"
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 void InitializeCriticalSection(LPCRITICAL_SECTION section);
 void EnterCriticalSection(LPCRITICAL_SECTION section);
 void LeaveCriticalSection(LPCRITICAL_SECTION section);
@@ -19,3 +23,7 @@ void OutputDebugStringA(LPCSTR text);
 // Caption line, then the text, both converted to UTF-8, to stdout (or to the
 // sink installed with posix::SetMessageSink). Returns IDOK.
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+
+#ifdef __cplusplus
+}
+#endif

@@ -6,7 +6,15 @@
 
 #include "platform/posix/WinTypes.h"
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 // The length without terminator when the path fits into size bytes (then
 // copied), else the size needed with terminator.
 UINT GetWindowsDirectoryA(LPSTR buffer, UINT size);
 UINT GetSystemDirectoryA(LPSTR buffer, UINT size);
+
+#ifdef __cplusplus
+}
+#endif

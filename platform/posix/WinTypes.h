@@ -1,8 +1,18 @@
 // Win32 types and constants of the subset that the POSIX layer provides.
+//
+// Win32 functions are C functions: the headers of the subset declare them with
+// C linkage and read as C as well as C++, so C programs (the ported Wine
+// conformance tests) call the same layer.
 #pragma once
 
+#ifdef __cplusplus
 #include <cstddef>
 #include <cstdint>
+#else
+#include <stdalign.h>
+#include <stddef.h>
+#include <stdint.h>
+#endif
 
 #define WINAPI
 #define CALLBACK

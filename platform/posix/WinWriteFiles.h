@@ -3,6 +3,10 @@
 
 #include "platform/posix/WinTypes.h"
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 #define FILE_BEGIN 0
 #define FILE_CURRENT 1
 #define FILE_END 2
@@ -26,3 +30,7 @@ DWORD SetFilePointer(HANDLE file, LONG distance, PLONG high, DWORD method);
 
 // Writes the file's data through to the disk.
 BOOL FlushFileBuffers(HANDLE file);
+
+#ifdef __cplusplus
+}
+#endif

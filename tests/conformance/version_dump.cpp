@@ -4,8 +4,10 @@
 // Text values are printed as hex bytes (ANSI code page), so the comparison
 // scripts see exactly what a caller gets.
 //
-// Built natively it shows the POSIX layer's reader; built with MinGW and run
-// under Wine it shows Wine's version library, for the same comparison.
+// Built natively it shows the POSIX layer's reader; built with MinGW (the
+// mingw presets) and run under Wine it shows Wine's version library, for the
+// same comparison (run_wine_probe.py), and it is the probe with which the
+// end-to-end tests read the exe's own version resource (tests/e2e).
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -76,12 +78,16 @@ void Query(const std::vector<unsigned char>& block, const char* key, const char*
     Print(key, ok, value, length, false, first);
 }
 
-// The string values the file description reports, as the tool reads them.
+// The standard string values of the first translation, as the tool reads
+// them (the description reports CompanyName, FileDescription and
+// LegalCopyright; the end-to-end tests check the exe's own values).
 void QueryStrings(const std::vector<unsigned char>& block, bool* first) {
     DWORD translation = 0;
     if (!inspect::FirstTranslation(block.data(), &translation)) return;
     CStr path(nullptr, 255);
-    for (const char* key : {"CompanyName", "FileDescription", "LegalCopyright"}) {
+    for (const char* key :
+         {"CompanyName", "FileDescription", "LegalCopyright", "Comments", "FileVersion",
+          "InternalName", "OriginalFilename", "ProductName", "ProductVersion"}) {
         void* value = nullptr;
         UINT length = 0;
         SetLastError(0);
@@ -131,15 +137,22 @@ void Dump(const std::string& file) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Each record reaches the output before the next file is read, so that a
+    // reader that crashes on a file (Wine's, on some malformed ones) leaves
+    // the records of the files before it.
     if (argc > 1) {
-        for (int i = 1; i < argc; ++i) Dump(argv[i]);
+        for (int i = 1; i < argc; ++i) {
+            Dump(argv[i]);
+            std::fflush(stdout);
+        }
     } else {
         std::string line;
         while (std::getline(std::cin, line)) {
             if (!line.empty() && line.back() == '\r') line.pop_back();
-            if (!line.empty()) Dump(line);
+            if (line.empty()) continue;
+            Dump(line);
+            std::fflush(stdout);
         }
     }
-    std::fflush(stdout);
     return 0;
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """purgelib.exe end to end under Wine.
 
-Builds the helper programs and stand-in CAPI libraries with MinGW, makes a
+Builds the helper programs and stand-in CAPI libraries with MinGW (the version
+probe, version_dump.exe, comes from the mingw-x64 preset), makes a
 throwaway Wine prefix, and runs the real exe against one layout of the system
 folders after another: it checks which files are gone, kept or registered for
 deletion at restart, the message box (text, caption and style from the relay
@@ -27,12 +28,17 @@ from wineprefix import Prefix  # noqa: E402
 
 SKIP = 77
 REPO = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+PROBE = os.path.join(REPO, "build", "mingw-x64", "tests", "conformance", "version_dump.exe")
 
 
 def parse_args():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--exe", default=os.path.join(REPO, "build", "mingw-x64", "purgelib.exe"),
                         help="the 64-bit Windows exe (default: build/mingw-x64/purgelib.exe)")
+    parser.add_argument("--probe", default=PROBE,
+                        help="version_dump.exe of the mingw-x64 preset, which reads a file's "
+                        "version resource through the system's version library (default: "
+                        "build/mingw-x64/tests/conformance/version_dump.exe)")
     parser.add_argument("--work", default=os.path.join(REPO, "build", "e2e"),
                         help="folder for the prefix, the built helpers and the logs")
     parser.add_argument("--content-stage", choices=["auto", "yes", "no"],
@@ -46,10 +52,11 @@ def parse_args():
     return parser.parse_args()
 
 
-def missing_requirements(exe):
-    if not os.path.isfile(exe):
-        return ("%s not found: build it first (cmake --preset mingw-x64 && "
-                "cmake --build --preset mingw-x64)" % exe)
+def missing_requirements(exe, probe):
+    for path in (exe, probe):
+        if not os.path.isfile(path):
+            return ("%s not found: build it first (cmake --preset mingw-x64 && "
+                    "cmake --build --preset mingw-x64)" % path)
     for tool in ("wine", "wineserver"):
         if shutil.which(tool) is None:
             return "%s not found: install Wine (apt-get install wine wine64)" % tool
@@ -66,7 +73,7 @@ def main():
             print("%-28s %s" % (scenario.__name__, scenario.__doc__.strip().splitlines()[0]))
         return 0
     exe = os.path.abspath(args.exe)
-    reason = missing_requirements(exe)
+    reason = missing_requirements(exe, os.path.abspath(args.probe))
     if reason:
         print("SKIP: " + reason)
         return SKIP
@@ -80,6 +87,7 @@ def main():
 
     t = time.monotonic()
     built = fixtures.build_all(os.path.join(work, "bin"))
+    built["version_dump"] = os.path.abspath(args.probe)
     print("helpers and libraries built in %.1f s" % (time.monotonic() - t))
 
     # A test driver that gives up on the run sends SIGTERM: end the Wine session

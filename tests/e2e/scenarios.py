@@ -2,8 +2,10 @@
 checks files, message and exit code. Facts seen on the way (error codes, what the
 version library answered) are printed with the result."""
 
+import json
 import os
 import shutil
+import struct
 import subprocess
 import time
 import traceback
@@ -19,6 +21,48 @@ MODULE_TAG = b"[QZMPurgeLib,0x"
 
 LIBRARY_NAMES = ("capi2032.dll", "capi20.dll", "capi.dll")
 DELAY_UNTIL_REBOOT = 4
+
+
+def _escaped(data):
+    """Text bytes as the probe's readers show them: printable ASCII as it is,
+    anything else (and the backslash) as \\xNN."""
+    return "".join(chr(b) if 0x20 <= b < 0x7F and b != 0x5C else "\\x%02X" % b for b in data)
+
+
+def probe_values(record):
+    """A version_dump record in the shape the scenarios read (see
+    Context.version_probe)."""
+    values = {"size": str(record.get("size", 0)), "translations": []}
+    if not record.get("size"):
+        values["error"] = "size %d" % record.get("size_error", 0)
+        return values
+    if not record.get("info"):
+        values["error"] = "info %d" % record.get("info_error", 0)
+        return values
+    q = record.get("q", {})
+    root = q.get("root", {})
+    if root.get("ok") and root.get("len", 0) >= 52:
+        fixed = struct.unpack("<13I", bytes.fromhex(root["hex"])[:52])
+        values["fixed.signature"] = "%08X" % fixed[0]
+        for name, ms, ls in (("file", fixed[2], fixed[3]), ("product", fixed[4], fixed[5])):
+            values["fixed." + name] = "%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16,
+                                                       ls & 0xFFFF)
+    table = q.get("translation", {})
+    if not table.get("ok"):
+        values["error"] = "translation"
+        return values
+    raw = bytes.fromhex(table["hex"])
+    for i in range(0, len(raw) - 3, 4):
+        language, code_page = struct.unpack_from("<HH", raw, i)
+        values["translations"].append("%04x%04x" % (language, code_page))
+    if values["translations"]:
+        first = values["translations"][0]
+        values["translation"] = first
+        for key, answer in q.items():
+            if key not in ("root", "root_empty", "translation", "translation_case") and \
+                    answer.get("ok"):
+                values["string.%s.%s" % (first, key)] = _escaped(bytes.fromhex(answer["hex"]))
+    return values
 
 
 class Result:
@@ -134,17 +178,19 @@ class Context:
         run = self.prefix.wine([self.built["holder"], "delete", self.windows_name(path)])
         return run.stdout.strip()
 
-    def verprobe(self, windows_path, native_capi=True):
-        """What the system's version library reads from the file: {key: value}, the
-        first value of each key, and "translations" with all of them."""
-        run = self.prefix.wine([self.built["verprobe"], windows_path], native_capi=native_capi)
-        values = {"translations": []}
-        for line in run.stdout.splitlines():
-            key, _, value = line.partition("=")
-            values.setdefault(key, value)
-            if key == "translation":
-                values["translations"].append(value)
-        return values
+    def version_probe(self, windows_path, native_capi=True):
+        """What the system's version library reads from the file (version_dump.exe):
+        "size", "error" when there is no block, the fixed file and product versions,
+        "translations" (all of them, as llllcccc) and "translation" (the first), and
+        "string.<translation>.<key>" for the standard values of the first one (bytes
+        outside printable ASCII as \\xNN)."""
+        run = self.prefix.wine([self.built["version_dump"], windows_path],
+                               native_capi=native_capi)
+        try:
+            record = json.loads(run.stdout.splitlines()[0])
+        except (IndexError, ValueError):
+            return {"translations": [], "error": "no answer (exit code %d)" % run.returncode}
+        return probe_values(record)
 
     # --- evidence from the relay trace -------------------------------------
     @staticmethod
@@ -303,7 +349,7 @@ def wine_builtin_capi2032(ctx):
     r = ctx.result
     lib = ctx.place("system32", "CAPI2032.DLL", "maker_gmbh")
     windows = r"C:\windows\system32\CAPI2032.DLL"
-    probe = ctx.verprobe(windows, native_capi=False)
+    probe = ctx.version_probe(windows, native_capi=False)
     r.note("Wine's own answer for the file: GetFileVersionInfoSizeA = %s (%s)"
            % (probe.get("size"), probe.get("error", "no error").replace("size ", "error ")))
     run = ctx.purgelib(SUCCESS, native_capi=False)
@@ -346,7 +392,7 @@ def held_exclusively(ctx):
     content = _content(held)
     content_later = _content(later)
     ctx.holder("open", held)
-    probe = ctx.verprobe(held_win)
+    probe = ctx.version_probe(held_win)
     r.note("while held: GetFileVersionInfoSizeA = %s (%s)" % (
         probe.get("size"), probe.get("error", "no error").replace("size ", "error ")))
     r.note("while held: DeleteFileA by another program: %s" % ctx.try_delete(held))
@@ -470,7 +516,7 @@ def own_version_resource(ctx):
     """The exe's version resource as Wine's GetFileVersionInfoA/VerQueryValueA give it:
     German 0x0407, code page 1200, and every value."""
     from wineprefix import host_to_windows
-    values = ctx.verprobe(host_to_windows(ctx.exe))
+    values = ctx.version_probe(host_to_windows(ctx.exe))
     r = ctx.result
     for key, expected in EXPECTED_VERSION.items():
         r.check(values.get(key) == expected, "%s = %r, expected %r" % (key, values.get(key),

@@ -1,5 +1,8 @@
 """A throwaway Wine prefix for the end-to-end run, and readers for Wine's traces.
 
+    wineprefix.py create DIR    makes a prefix (for tests that share one)
+    wineprefix.py remove DIR    ends its session and removes it
+
 Programs run headless (no DISPLAY), so a message box returns at once; what it was
 asked to show is read from Wine's relay trace. Debugger output comes from the
 debugstr channel.
@@ -192,12 +195,22 @@ class Prefix:
         if os.path.exists(self.path):
             self.kill()
             shutil.rmtree(self.path)
+        os.makedirs(os.path.dirname(self.path), exist_ok=True)
         start = time.monotonic()
         self.wine(["wineboot", "-i"], timeout=180)
         subprocess.run(["wineserver", "-w"], env=self.env, timeout=180)
         self.start_session()
         self.wine(["reg", "add", r"HKCU\Software\Wine\Debug", "/v", "RelayInclude", "/t",
                    "REG_SZ", "/d", ";".join(RELAY_CALLS), "/f"])
+        return time.monotonic() - start
+
+    def attach(self):
+        """Starts the session of a prefix that create() made earlier (in another
+        process); raises when there is none."""
+        if not os.path.isfile(os.path.join(self.path, "system.reg")):
+            raise RuntimeError("no Wine prefix at %s" % self.path)
+        start = time.monotonic()
+        self.start_session()
         return time.monotonic() - start
 
     def start_session(self):
@@ -229,8 +242,9 @@ class Prefix:
                        stderr=subprocess.DEVNULL, timeout=30)
 
     # --- programs ----------------------------------------------------------
-    def wine(self, args, timeout=60, trace=None, native_capi=True):
-        """Runs wine with args; trace is a WINEDEBUG value for this run."""
+    def wine(self, args, timeout=60, trace=None, native_capi=True, input_path=None):
+        """Runs wine with args; trace is a WINEDEBUG value for this run, input_path
+        a file to read as standard input."""
         env = dict(self.env)
         if trace:
             env["WINEDEBUG"] = trace
@@ -238,9 +252,10 @@ class Prefix:
             env["WINEDLLOVERRIDES"] = env["WINEDLLOVERRIDES"].replace(";" + NATIVE_CAPI, "")
         # Output goes to files, not pipes: a program Wine starts on the side (a service)
         # may inherit them, and waiting for a pipe's end would wait for that program.
-        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err, \
+                open(input_path or os.devnull, "rb") as source:
             start = time.monotonic()
-            result = subprocess.run(["wine"] + args, env=env, stdin=subprocess.DEVNULL,
+            result = subprocess.run(["wine"] + args, env=env, stdin=source,
                                     stdout=out, stderr=err, timeout=timeout,
                                     cwd=os.path.dirname(self.path))
             seconds = time.monotonic() - start
@@ -314,3 +329,31 @@ class Prefix:
         start = time.monotonic()
         self.wine(["wineboot", "-r"], timeout=120)
         return time.monotonic() - start
+
+
+def main(argv):
+    """create DIR / remove DIR, for tests that share one prefix (CTest fixtures)."""
+    import sys
+    if len(argv) != 2 or argv[0] not in ("create", "remove"):
+        print("usage: wineprefix.py create|remove DIR", file=sys.stderr)
+        return 2
+    prefix = Prefix(argv[1])
+    if argv[0] == "remove":
+        if os.path.exists(prefix.path):
+            prefix.kill()
+            shutil.rmtree(prefix.path, ignore_errors=True)
+        return 0
+    for tool in ("wine", "wineserver"):
+        if shutil.which(tool) is None:
+            print("skipped: %s is not installed (apt-get install wine wine64)" % tool)
+            return 77
+    try:
+        print("prefix %s made in %.1f s" % (prefix.path, prefix.create()))
+    finally:
+        prefix.kill()
+    return 0
+
+
+if __name__ == "__main__":
+    import sys
+    sys.exit(main(sys.argv[1:]))
