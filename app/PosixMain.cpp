@@ -54,9 +54,13 @@ int main(int argc, char** argv) {
     if (!realpath(root.c_str(), absolute))
         return Refuse("drive root '" + root + "' cannot be read");
     posix::SetDriveRoot(absolute);
+    // A tree nobody vouches for: ambiguous names and swapped files are refused.
+    posix::SetRemovalGuard(true);
 
-    DWORD attributes = GetFileAttributesA("C:\\windows");
-    if (attributes == INVALID_FILE_ATTRIBUTES) attributes = GetFileAttributesA("C:\\winnt");
+    // The Windows directory is the first of windows and winnt that is a folder.
+    char windows[MAX_PATH] = {};
+    GetWindowsDirectoryA(windows, sizeof windows);
+    DWORD attributes = GetFileAttributesA(windows);
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return Refuse("drive root '" + root + "' holds no Windows directory (windows or winnt)");
 

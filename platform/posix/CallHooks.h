@@ -26,6 +26,10 @@ public:
     virtual void Flushed() = 0;
     // True with *ticks set while the tick count is held still.
     virtual bool Ticks(DWORD* ticks) = 0;
+    // The layer is about to take the step `point` ("DeleteFileA:move", ...;
+    // see the callers of ReachedStep): a test can change the file system
+    // here, as another process could at that moment.
+    virtual void Reached(const char* point) { (void)point; }
 
 protected:
     ~CallHooks() = default;
@@ -47,6 +51,11 @@ void InstallHooks(CallHooks* hooks);
 inline bool Decided(const char* function, BOOL* result) {
     CallHooks* hooks = InstalledHooks();
     return hooks && hooks->Decide(function, result);
+}
+
+// Tells the hooks that the step `point` comes next.
+inline void ReachedStep(const char* point) {
+    if (CallHooks* hooks = InstalledHooks()) hooks->Reached(point);
 }
 
 // True when `function` was decided to fail (the last error is set then).

@@ -1,5 +1,6 @@
 // The current directory and directory enumeration of the POSIX layer.
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,6 +19,7 @@
 #include "platform/posix/PosixErrors.h"
 #include "platform/posix/PosixNamePattern.h"
 #include "platform/posix/PosixPaths.h"
+#include "platform/posix/RootWalk.h"
 #include "platform/posix/WinDirectories.h"
 #include "platform/posix/WinErrors.h"
 
@@ -74,6 +76,10 @@ std::string HostToWindows(const std::string& host) {
 // directory where it is relative. False for the paths the layer does not
 // serve (UNC).
 bool FullPath(const char* path, std::string* full) {
+    // "\\?\C:\x" and "\\.\C:\x" are "C:\x".
+    if (IsSeparator(path[0]) && IsSeparator(path[1]) && (path[2] == '?' || path[2] == '.') &&
+        IsSeparator(path[3]) && path[4] != '\0' && path[5] == ':' && IsSeparator(path[6]))
+        path += 4;
     if (path[0] == '/') {  // a host path
         *full = Normalise('Z', posix::HostNameToAnsi(path));
         return true;
@@ -126,16 +132,29 @@ FILETIME ToFileTime(const struct timespec& t) {
     return ft;
 }
 
-// The entry for a host object, with the attributes GetFileAttributesA gives.
-bool Describe(const std::string& host, const std::string& name, FindEntry* entry) {
+// The entry for `name` (host name `hostName`) of the folder `dir`, with the
+// attributes GetFileAttributesA gives. A link is described by what it leads
+// to inside the root (`relative` is the folder's path from the root), or as
+// itself when it leads nowhere.
+bool Describe(int root, int dir, const std::string& relative, const std::string& hostName,
+              const std::string& name, FindEntry* entry) {
     struct stat st;
-    if (stat(host.c_str(), &st) != 0 && lstat(host.c_str(), &st) != 0) return false;
+    if (fstatat(dir, hostName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+    if (S_ISLNK(st.st_mode)) {
+        std::string path = relative.empty() ? hostName : relative + "/" + hostName;
+        posix::Fd target(posix::OpenInRoot(root, path, O_PATH));
+        struct stat followed;
+        if (target.Valid() && fstat(target.Get(), &followed) == 0) st = followed;
+    }
     entry->name = name;
     entry->key.clear();
     for (char ch : name)
         entry->key += static_cast<char>(UpperWindows1252(static_cast<unsigned char>(ch)));
     if (S_ISDIR(st.st_mode)) {
         entry->attributes = FILE_ATTRIBUTE_DIRECTORY;
+        entry->size = 0;
+    } else if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+        entry->attributes = FILE_ATTRIBUTE_DEVICE;  // a pipe, socket or device
         entry->size = 0;
     } else {
         entry->attributes =
@@ -148,10 +167,9 @@ bool Describe(const std::string& host, const std::string& name, FindEntry* entry
     return true;
 }
 
-bool SameObject(const std::string& a, const std::string& b) {
-    struct stat sa, sb;
-    return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
+bool SameObject(const struct stat& a, int fd) {
+    struct stat b;
+    return fd >= 0 && fstat(fd, &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 void Fill(const FindEntry& entry, LPWIN32_FIND_DATAA data) {
@@ -224,8 +242,13 @@ BOOL SetCurrentDirectoryA(LPCSTR path) {
         SetLastError(error);
         return FALSE;
     }
+    if (resolved.device != posix::Device::kNone) {
+        SetLastError(ERROR_DIRECTORY);
+        return FALSE;
+    }
+    posix::Fd folder(resolved.isRoot || resolved.exists ? posix::OpenEntry(resolved, O_PATH) : -1);
     struct stat st;
-    if (!resolved.exists || stat(resolved.host.c_str(), &st) != 0) {
+    if (!folder.Valid() || fstat(folder.Get(), &st) != 0) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return FALSE;
     }
@@ -233,7 +256,8 @@ BOOL SetCurrentDirectoryA(LPCSTR path) {
         SetLastError(ERROR_DIRECTORY);
         return FALSE;
     }
-    if (access(resolved.host.c_str(), X_OK) != 0) {
+    // Entering needs the right to search it.
+    if (fstatat(folder.Get(), ".", &st, 0) != 0) {
         posix::SetLastErrorFromErrno(errno);
         return FALSE;
     }
@@ -254,10 +278,6 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
     if (split == 0 && pattern[0] != '\0' && pattern[1] == ':') split = 2;
     std::string folder(pattern, split);
     const char* namePattern = pattern + split;
-    if (*namePattern == '\0') {
-        SetLastError(ERROR_FILE_NOT_FOUND);
-        return INVALID_HANDLE_VALUE;
-    }
     if (folder.empty()) folder = ".";
 
     posix::ResolvedPath resolved;
@@ -266,49 +286,80 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
         SetLastError(error);
         return INVALID_HANDLE_VALUE;
     }
-    struct stat st;
-    if (!resolved.exists || stat(resolved.host.c_str(), &st) != 0) {
+    if (resolved.device != posix::Device::kNone || (!resolved.exists && !resolved.isRoot)) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
-    if (!S_ISDIR(st.st_mode)) {
+    // An existing folder and no name: nothing matches.
+    if (*namePattern == '\0') {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    posix::Fd folderFd(posix::OpenEntry(resolved, O_RDONLY | O_DIRECTORY));
+    if (!folderFd.Valid()) {
+        if (errno == ENOTDIR)
+            SetLastError(ERROR_DIRECTORY);
+        else
+            posix::SetLastErrorFromErrno(errno);
+        return INVALID_HANDLE_VALUE;
+    }
+    struct stat folderStat;
+    if (fstat(folderFd.Get(), &folderStat) != 0 || !S_ISDIR(folderStat.st_mode)) {
         SetLastError(ERROR_DIRECTORY);
         return INVALID_HANDLE_VALUE;
     }
-    DIR* dir = opendir(resolved.host.c_str());
-    if (!dir) {
-        posix::SetLastErrorFromErrno(errno);
-        return INVALID_HANDLE_VALUE;
-    }
-    std::string base = resolved.host;
-    if (base.empty() || base.back() != '/') base += '/';
-    const std::string wanted = posix::TranslatePattern(namePattern);
 
     FindState* state = new FindState{{}, 0};
-    std::vector<FindEntry> found;
-    while (struct dirent* e = readdir(dir)) {
-        std::string hostName = e->d_name;
-        if (hostName == "." || hostName == "..") continue;
-        std::string name = posix::HostNameToAnsi(hostName);
-        if (name.size() >= MAX_PATH || !posix::MatchesPattern(wanted, name)) continue;
-        FindEntry entry;
-        if (Describe(base + hostName, name, &entry)) found.push_back(entry);
-    }
-    closedir(dir);
-    std::sort(found.begin(), found.end(),
-              [](const FindEntry& a, const FindEntry& b) { return a.key < b.key; });
-
-    // A folder other than a drive root lists itself and its parent first.
-    bool root = SameObject(resolved.host, posix::DriveRoot()) || SameObject(resolved.host, "/");
-    if (!root) {
-        for (const char* dots : {".", ".."}) {
-            FindEntry entry;
-            std::string host = std::strcmp(dots, ".") == 0 ? resolved.host : base + "..";
-            if (posix::MatchesPattern(wanted, dots) && Describe(host, dots, &entry))
-                state->entries.push_back(entry);
+    // A DOS device is found in any folder, as itself.
+    size_t deviceLength = 0;
+    if (!std::strpbrk(namePattern, "*?<>\"") &&
+        posix::DeviceOfName(namePattern, &deviceLength) != posix::Device::kNone) {
+        FindEntry entry = {};
+        entry.name.assign(namePattern, deviceLength);
+        entry.attributes = FILE_ATTRIBUTE_ARCHIVE;
+        state->entries.push_back(entry);
+    } else {
+        // fdopendir takes the descriptor over.
+        DIR* dir = fdopendir(fcntl(folderFd.Get(), F_DUPFD_CLOEXEC, 0));
+        if (!dir) {
+            posix::SetLastErrorFromErrno(errno);
+            delete state;
+            return INVALID_HANDLE_VALUE;
         }
+        const std::string wanted = posix::TranslatePattern(namePattern);
+        int root = resolved.root.Get();
+        std::vector<FindEntry> found;
+        while (struct dirent* e = readdir(dir)) {
+            std::string hostName = e->d_name;
+            if (hostName == "." || hostName == "..") continue;
+            std::string name = posix::HostNameToAnsi(hostName);
+            if (name.size() >= MAX_PATH || !posix::MatchesPattern(wanted, name)) continue;
+            FindEntry entry;
+            if (Describe(root, folderFd.Get(), resolved.relative, hostName, name, &entry))
+                found.push_back(entry);
+        }
+        closedir(dir);
+        std::sort(found.begin(), found.end(),
+                  [](const FindEntry& a, const FindEntry& b) { return a.key < b.key; });
+
+        // A folder other than a drive root lists itself and its parent first;
+        // the parent is the one inside the root.
+        posix::Fd driveRoot(open(posix::DriveRoot().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        bool isRoot = SameObject(folderStat, root) || SameObject(folderStat, driveRoot.Get());
+        if (!isRoot) {
+            std::string parent = resolved.relative.empty() ? ".." : resolved.relative + "/..";
+            for (const char* dots : {".", ".."}) {
+                if (!posix::MatchesPattern(wanted, dots)) continue;
+                bool self = std::strcmp(dots, ".") == 0;
+                posix::Fd holder(
+                    posix::OpenInRoot(root, self ? resolved.relative : parent, O_PATH));
+                FindEntry entry;
+                if (holder.Valid() && Describe(holder.Get(), holder.Get(), "", ".", dots, &entry))
+                    state->entries.push_back(entry);
+            }
+        }
+        state->entries.insert(state->entries.end(), found.begin(), found.end());
     }
-    state->entries.insert(state->entries.end(), found.begin(), found.end());
     if (state->entries.empty()) {
         delete state;
         SetLastError(ERROR_FILE_NOT_FOUND);

@@ -15,6 +15,8 @@
 #include "platform/posix/PosixLegacyFiles.h"
 #include "platform/posix/PosixMoveRules.h"
 #include "platform/posix/PosixPaths.h"
+#include "platform/posix/RemovalGuard.h"
+#include "platform/posix/RootWalk.h"
 #include "platform/posix/Sharing.h"
 #include "platform/posix/WinErrors.h"
 #include "platform/posix/WinFiles.h"
@@ -45,18 +47,38 @@ BOOL Fail(DWORD error) {
     return FALSE;
 }
 
-// Resolves a path for a call that needs an existing file or directory.
+// Resolves a path for a call that needs an existing entry (or a device, or a
+// drive's root, which the caller answers for itself).
 bool ResolveExisting(LPCSTR name, posix::ResolvedPath* resolved) {
     DWORD error = ERROR_PATH_NOT_FOUND;
     if (!posix::ResolvePath(name, resolved, &error)) {
         SetLastError(error);
         return false;
     }
-    if (!resolved->exists) {
+    if (resolved->device == posix::Device::kNone && !resolved->isRoot && !resolved->exists) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return false;
     }
     return true;
+}
+
+// The file an existing path leads to, looked at without opening it (so that
+// nothing can wait): an O_PATH descriptor and its status. Last error set on
+// failure.
+bool Examine(const posix::ResolvedPath& resolved, posix::Fd* fd, struct stat* st) {
+    fd->Reset(posix::OpenEntry(resolved, O_PATH));
+    if (!fd->Valid() || fstat(fd->Get(), st) != 0) {
+        posix::SetLastErrorFromErrno(errno);
+        return false;
+    }
+    return true;
+}
+
+// Whether another handle on the regular file behind an existing path denies
+// `rights`. A file that cannot be opened to ask holds no handle of ours.
+bool DeniedByOthers(const posix::ResolvedPath& resolved, unsigned rights) {
+    posix::Fd fd(posix::OpenEntry(resolved, O_RDONLY));
+    return fd.Valid() && posix::IsDenied(fd.Get(), rights);
 }
 
 }  // namespace
@@ -131,13 +153,35 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
     unsigned rights = request.shareRights;
     bool write = request.write;
 
-    if (resolved.exists) {
-        struct stat st;
-        if (stat(resolved.host.c_str(), &st) != 0) {
+    // DOS devices: NUL reads nothing and takes everything; the volumes and the
+    // hardware devices are not opened here.
+    if (resolved.device == posix::Device::kNul) {
+        int fd = open("/dev/null", (write ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+        if (fd < 0) {
             posix::SetLastErrorFromErrno(errno);
             return INVALID_HANDLE_VALUE;
         }
-        if (DWORD refused = posix::RefusedOpen(st, creation, request)) {
+        SetLastError(ERROR_SUCCESS);
+        posix::RecordOpen(fd, request, nullptr);
+        return Register(fd);
+    }
+    if (resolved.device != posix::Device::kNone) {
+        SetLastError(resolved.device == posix::Device::kVolume ? ERROR_ACCESS_DENIED
+                                                               : ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+
+    struct stat examined = {};
+    if (resolved.isRoot) {
+        SetLastError(ERROR_ACCESS_DENIED);  // a folder is not opened as a file
+        return INVALID_HANDLE_VALUE;
+    } else if (resolved.exists) {
+        posix::Fd look;
+        if (!Examine(resolved, &look, &examined)) return INVALID_HANDLE_VALUE;
+        // A folder, pipe, socket or device is not opened as a file (an open
+        // of a pipe could wait for ever); nor a read-only file as Windows
+        // refuses it (PosixFileRules.h).
+        if (DWORD refused = posix::RefusedOpen(examined, creation, request)) {
             SetLastError(refused);
             return INVALID_HANDLE_VALUE;
         }
@@ -145,19 +189,36 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
             SetLastError(ERROR_FILE_EXISTS);
             return INVALID_HANDLE_VALUE;
         }
+        if (!posix::CheckIdentity(resolved.key, resolved.entry, examined, false))
+            return INVALID_HANDLE_VALUE;
     } else if (creation == OPEN_EXISTING || creation == TRUNCATE_EXISTING) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
 
     int flags = (write ? O_RDWR : O_RDONLY) | O_CLOEXEC;
-    if (!resolved.exists) flags |= O_CREAT | O_EXCL;
     if (flagsAndAttributes & FILE_FLAG_WRITE_THROUGH) flags |= O_DSYNC;
     if (request.appendOnly) flags |= O_APPEND;
     mode_t mode = (flagsAndAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
-    int fd = open(resolved.host.c_str(), flags, mode);
+    int fd = resolved.exists ? posix::OpenEntry(resolved, flags)
+                             : openat(resolved.parent.Get(), resolved.name.c_str(),
+                                      flags | O_CREAT | O_EXCL | O_NOFOLLOW, mode);
     if (fd < 0) {
         posix::SetLastErrorFromErrno(errno);
+        return INVALID_HANDLE_VALUE;
+    }
+    // What was opened must be what was examined: a regular file, and in
+    // guard mode the very one.
+    struct stat opened;
+    if (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+        close(fd);
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (resolved.exists && (opened.st_dev != examined.st_dev || opened.st_ino != examined.st_ino) &&
+        posix::RemovalGuard()) {
+        close(fd);
+        SetLastError(ERROR_FILE_INVALID);
         return INVALID_HANDLE_VALUE;
     }
     if (!posix::AcquireShare(fd, rights, posix::SharedRights(shareMode))) {
@@ -167,15 +228,17 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
     }
     // Truncation only after the sharing test, so a refused open changes nothing.
     bool truncate = resolved.exists && (creation == CREATE_ALWAYS || creation == TRUNCATE_EXISTING);
-    if (truncate && !posix::EmptyOpenFile(fd, resolved.host)) {
+    if (truncate && !posix::EmptyOpenFile(fd, resolved)) {
         close(fd);
         return INVALID_HANDLE_VALUE;
     }
+    // The first open of a path in guard mode records what it found.
+    posix::CheckIdentity(resolved.key, resolved.exists ? resolved.entry : opened, opened, true);
     // Like Windows: success, with ERROR_ALREADY_EXISTS when an "always" mode
     // found the file.
     bool always = creation == CREATE_ALWAYS || creation == OPEN_ALWAYS;
     SetLastError(resolved.exists && always ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
-    posix::RecordOpen(fd, request, resolved.host);
+    posix::RecordOpen(fd, request, &resolved);
     return Register(fd);
 }
 
@@ -218,12 +281,14 @@ DWORD GetFileAttributesA(LPCSTR name) {
     if (hooks && hooks->Answer("GetFileAttributesA", &answer)) return answer;
     posix::ResolvedPath resolved;
     if (!ResolveExisting(name, &resolved)) return INVALID_FILE_ATTRIBUTES;
+    if (resolved.device == posix::Device::kVolume) return FILE_ATTRIBUTE_DIRECTORY;
+    if (resolved.device != posix::Device::kNone) return FILE_ATTRIBUTE_ARCHIVE;  // as Windows NT
+    posix::Fd look;
     struct stat st;
-    if (stat(resolved.host.c_str(), &st) != 0) {
-        posix::SetLastErrorFromErrno(errno);
-        return INVALID_FILE_ATTRIBUTES;
-    }
+    if (!Examine(resolved, &look, &st)) return INVALID_FILE_ATTRIBUTES;
     if (S_ISDIR(st.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
+    // A pipe, socket or device in a file's place.
+    if (!S_ISREG(st.st_mode)) return FILE_ATTRIBUTE_DEVICE;
     return FILE_ATTRIBUTE_ARCHIVE | (IsReadOnly(st) ? FILE_ATTRIBUTE_READONLY : 0u);
 }
 
@@ -232,12 +297,24 @@ BOOL SetFileAttributesA(LPCSTR name, DWORD attributes) {
     if (posix::Decided("SetFileAttributesA", &forced)) return forced;
     posix::ResolvedPath resolved;
     if (!ResolveExisting(name, &resolved)) return FALSE;
+    if (resolved.device != posix::Device::kNone) return Fail(ERROR_ACCESS_DENIED);
+    if (resolved.isRoot) return TRUE;
+    posix::Fd look;
     struct stat st;
-    if (stat(resolved.host.c_str(), &st) != 0) return Fail(posix::ErrnoToWin32(errno));
+    if (!Examine(resolved, &look, &st)) return FALSE;
     if (S_ISDIR(st.st_mode)) return TRUE;  // hidden and system do not exist here
+    if (!S_ISREG(st.st_mode)) return Fail(ERROR_ACCESS_DENIED);
+    if (!posix::CheckIdentity(resolved.key, resolved.entry, st, false)) return FALSE;
     mode_t mode = st.st_mode & 07777;
     mode = (attributes & FILE_ATTRIBUTE_READONLY) ? (mode & ~0222u) : (mode | S_IWUSR);
-    if (chmod(resolved.host.c_str(), mode) != 0) return Fail(posix::ErrnoToWin32(errno));
+    if (mode == (st.st_mode & 07777)) return TRUE;
+    // Another name of the same file may lie anywhere, outside the drive root
+    // too: in guard mode such a file is not changed.
+    if (posix::RemovalGuard() && st.st_nlink > 1) return Fail(ERROR_ACCESS_DENIED);
+    posix::ReachedStep("SetFileAttributesA:chmod");
+    // Through the descriptor: the file examined, whatever its name is now.
+    int failed = posix::ChangeMode(look.Get(), mode);
+    if (failed != 0) return Fail(posix::ErrnoToWin32(failed));
     return TRUE;
 }
 
@@ -246,19 +323,31 @@ BOOL DeleteFileA(LPCSTR name) {
     if (posix::Decided("DeleteFileA", &forced)) return forced;
     posix::ResolvedPath resolved;
     if (!ResolveExisting(name, &resolved)) return FALSE;
-    struct stat st;
-    if (lstat(resolved.host.c_str(), &st) != 0) return Fail(posix::ErrnoToWin32(errno));
-    if (S_ISDIR(st.st_mode) || (S_ISREG(st.st_mode) && IsReadOnly(st)))
+    if (resolved.device != posix::Device::kNone || resolved.isRoot)
         return Fail(ERROR_ACCESS_DENIED);
-    if (S_ISREG(st.st_mode)) {
-        int fd = open(resolved.host.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd >= 0) {
-            bool denied = posix::IsDenied(fd, posix::kRightDelete);
-            close(fd);
-            if (denied) return Fail(ERROR_SHARING_VIOLATION);
-        }
+    // The entry itself: a link is removed, not what it leads to.
+    struct stat entry;
+    if (fstatat(resolved.parent.Get(), resolved.name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0)
+        return Fail(posix::ErrnoToWin32(errno));
+    struct stat object = entry;
+    if (S_ISLNK(entry.st_mode)) {
+        posix::Fd look;
+        if (!Examine(resolved, &look, &object)) return FALSE;
     }
-    if (unlink(resolved.host.c_str()) != 0) return Fail(posix::ErrnoToWin32(errno));
+    // A folder, pipe, socket or device is not deleted as a file.
+    if (!S_ISREG(object.st_mode) || IsReadOnly(object)) return Fail(ERROR_ACCESS_DENIED);
+    if (S_ISREG(entry.st_mode) && DeniedByOthers(resolved, posix::kRightDelete))
+        return Fail(ERROR_SHARING_VIOLATION);
+    if (!posix::CheckIdentity(resolved.key, entry, object, false)) return FALSE;
+    if (posix::RemovalGuard()) {
+        DWORD error = posix::RemoveExamined(resolved.parent.Get(), resolved.name, entry);
+        if (error != ERROR_SUCCESS) return Fail(error);
+    } else {
+        posix::ReachedStep("DeleteFileA:unlink");
+        if (unlinkat(resolved.parent.Get(), resolved.name.c_str(), 0) != 0)
+            return Fail(posix::ErrnoToWin32(errno));
+    }
+    posix::ForgetIdentity(resolved.key);
     return TRUE;
 }
 
@@ -275,21 +364,32 @@ BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
     if (!newName) return Fail(ERROR_INVALID_PARAMETER);
     posix::ResolvedPath from, to;
     if (!ResolveExisting(existing, &from)) return FALSE;
-    int fd = open(from.host.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd >= 0) {
-        bool denied = posix::IsDenied(fd, posix::kRightDelete);
-        close(fd);
-        if (denied) return Fail(ERROR_SHARING_VIOLATION);
-    }
-    if (!posix::IsValidTargetName(newName)) return Fail(ERROR_INVALID_NAME);
     DWORD error = ERROR_PATH_NOT_FOUND;
     if (!posix::ResolvePath(newName, &to, &error)) return Fail(error);
+    if (from.device != posix::Device::kNone || to.device != posix::Device::kNone || from.isRoot ||
+        to.isRoot)
+        return Fail(ERROR_ACCESS_DENIED);
+    // A move onto the same entry renames it at most (a change of letter case).
     const bool self = posix::IsSameEntry(from, to);
+    if (to.exists && !self && !(flags & MOVEFILE_REPLACE_EXISTING))
+        return Fail(ERROR_ALREADY_EXISTS);
+    struct stat entry;
+    if (fstatat(from.parent.Get(), from.name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0)
+        return Fail(posix::ErrnoToWin32(errno));
+    struct stat object = entry;
+    if (S_ISLNK(entry.st_mode)) {
+        posix::Fd look;
+        if (!Examine(from, &look, &object)) return FALSE;
+    }
+    if (S_ISREG(entry.st_mode) && DeniedByOthers(from, posix::kRightDelete))
+        return Fail(ERROR_SHARING_VIOLATION);
+    if (!posix::CheckIdentity(from.key, entry, object, false)) return FALSE;
     if (to.exists && !self) {
-        if (!(flags & MOVEFILE_REPLACE_EXISTING)) return Fail(ERROR_ALREADY_EXISTS);
         if (DWORD refused = posix::RefusedReplace(to)) return Fail(refused);
     }
-    if (!posix::MoveEntry(from.host, to, posix::SpelledTarget(to, newName), self, &error))
+    if (!posix::MoveEntry(from, to, posix::SpelledName(to, newName), self, &error))
         return Fail(error);
+    posix::ForgetIdentity(from.key);
+    posix::ForgetIdentity(to.key);
     return TRUE;
 }

@@ -1,4 +1,5 @@
 // The loader's search for a bare module name, for the version functions.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -55,9 +56,12 @@ std::string WindowsFolder(UINT (*query)(LPSTR, UINT)) {
 bool IsFile(const std::string& path) {
     ResolvedPath resolved;
     DWORD error = ERROR_SUCCESS;
+    if (!ResolvePath(path.c_str(), &resolved, &error) || !resolved.exists ||
+        resolved.device != Device::kNone || resolved.isRoot)
+        return false;
+    Fd entry(OpenEntry(resolved, O_PATH));
     struct stat st;
-    return ResolvePath(path.c_str(), &resolved, &error) && resolved.exists &&
-           stat(resolved.host.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    return entry.Valid() && fstat(entry.Get(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 // True when the file starts as a PE image does: an MS-DOS header whose

@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "platform/posix/PosixPaths.h"
 #include "platform/posix/WinTypes.h"
 
 namespace posix {
@@ -29,25 +30,31 @@ struct OpenRequest {
 DWORD ReadOpenRequest(DWORD access, DWORD creation, DWORD flags, OpenRequest* request);
 
 // The error with which Windows refuses to open the existing object `st` as
-// asked, or ERROR_SUCCESS. ERROR_ACCESS_DENIED for a folder, and for a
+// asked, or ERROR_SUCCESS. ERROR_ACCESS_DENIED for anything but a regular
+// file (a folder, and a pipe, socket or device, which are not opened as
+// files here), and for a
 // read-only file asked for write access, for a new content (CREATE_ALWAYS,
 // TRUNCATE_EXISTING; also without write access) or for deletion on close.
 DWORD RefusedOpen(const struct stat& st, DWORD creation, const OpenRequest& request);
 
-// Empties the file open on fd (at host path `host`), also when fd is not open
+// Empties the file open on fd (the entry of `path`), also when fd is not open
 // for writing: CREATE_ALWAYS replaces the content of an existing file whatever
-// access the handle asks for. False with the last error set.
-bool EmptyOpenFile(int fd, const std::string& host);
+// access the handle asks for. Without write access through fd the entry is
+// opened once more for writing, and emptied only while it is still that file
+// (else ERROR_FILE_INVALID). False with the last error set.
+bool EmptyOpenFile(int fd, const ResolvedPath& path);
 
 // The record of an open handle's descriptor: what it may do, and whether it
-// deletes its file. RecordOpen after the open, RecordClose before the close.
-void RecordOpen(int fd, const OpenRequest& request, const std::string& host);
+// deletes its file (the entry of `path`; none for a device). RecordOpen after
+// the open, RecordClose before the close.
+void RecordOpen(int fd, const OpenRequest& request, const ResolvedPath* path);
 // Forgets fd. A file opened with FILE_FLAG_DELETE_ON_CLOSE is deleted when its
 // last handle in this process closes: at the close of the flagged handle, or
-// later at the close of the process's last other handle on it. A file moved
-// meanwhile is not followed (only the path it was opened by is deleted, and
-// only while it still names that file); handles of other processes do not hold
-// the deletion back (they keep reading and writing the unlinked file).
+// later at the close of the process's last other handle on it, as DeleteFileA
+// deletes (in guard mode through the private folder). A file moved meanwhile
+// is not followed (only the entry it was opened by is deleted, and only while
+// it is still that file); handles of other processes do not hold the deletion
+// back (they keep reading and writing the unlinked file).
 void RecordClose(int fd);
 
 enum class DataAccess { kRead, kWrite };

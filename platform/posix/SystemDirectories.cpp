@@ -1,12 +1,11 @@
 // GetWindowsDirectoryA and GetSystemDirectoryA: the folders as they lie on
 // drive C:.
-#include <sys/stat.h>
-
 #include <cstring>
+#include <initializer_list>
 #include <string>
 
-#include "platform/posix/PosixCodePage.h"
 #include "platform/posix/PosixPaths.h"
+#include "platform/posix/WinErrors.h"
 #include "platform/posix/WinSystemDirectories.h"
 
 namespace {
@@ -20,23 +19,24 @@ UINT CopyOut(const std::string& text, LPSTR buffer, UINT size) {
     return static_cast<UINT>(text.size());
 }
 
-// The on-disk name of `wanted` inside the Windows-1252 folder `winDir`, in
-// Windows-1252; empty when there is none.
-std::string FindDir(const std::string& winDir, const char* wanted) {
-    std::string path = winDir + "\\" + wanted;
-    posix::ResolvedPath resolved;
-    DWORD error;
-    if (!posix::ResolvePath(path.c_str(), &resolved, &error) || !resolved.exists) return "";
-    struct stat st;
-    if (stat(resolved.host.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return "";
-    size_t slash = resolved.host.find_last_of('/');
-    return posix::HostNameToAnsi(resolved.host.substr(slash + 1));
+// The Windows folder `parent` followed by the first of `names` that is a
+// folder there, as spelt on disk. When a lookup fails for another reason than
+// absence (a folder that cannot be searched, names that collide in guard
+// mode), the search stops and the name asked for stands, so that every call
+// on the path meets that failure instead of another folder.
+std::string FirstFolder(const std::string& parent, std::initializer_list<const char*> names) {
+    for (const char* name : names) {
+        std::string onDisk;
+        DWORD error = posix::FindFolder(parent, name, &onDisk);
+        if (error == ERROR_SUCCESS) return parent + "\\" + onDisk;
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+            return parent + "\\" + name;
+    }
+    return parent + "\\" + *names.begin();
 }
 
 std::string WindowsDirectory() {
-    std::string name = FindDir("C:", "windows");
-    if (name.empty()) name = FindDir("C:", "winnt");
-    return "C:\\" + (name.empty() ? std::string("windows") : name);
+    return FirstFolder("C:", {"windows", "winnt"});
 }
 
 }  // namespace
@@ -46,8 +46,5 @@ UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) {
 }
 
 UINT GetSystemDirectoryA(LPSTR buffer, UINT size) {
-    std::string windows = WindowsDirectory();
-    std::string name = FindDir(windows, "system32");
-    if (name.empty()) name = FindDir(windows, "system");
-    return CopyOut(windows + "\\" + (name.empty() ? std::string("system32") : name), buffer, size);
+    return CopyOut(FirstFolder(WindowsDirectory(), {"system32", "system"}), buffer, size);
 }

@@ -3,15 +3,20 @@
 // top of them.
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/Windows.h"
+#include "platform/posix/PosixPaths.h"
 #include "tests/support/ForcedCalls.h"
 #include "tests/support/TempDrive.h"
 
@@ -490,6 +495,24 @@ bool DeleteFromSealed() {
 bool MoveOutOfSealed() {
     return MoveFileExA("C:\\sealed\\kept.dll", "C:\\sealed\\moved.dll", 0);
 }
+bool AttributesInClosed() {
+    return GetFileAttributesA("C:\\closed\\inside.dll") != INVALID_FILE_ATTRIBUTES;
+}
+bool AttributesInUnlisted() {  // the case-insensitive lookup needs the listing
+    return GetFileAttributesA("C:\\unlisted\\INSIDE.DLL") != INVALID_FILE_ATTRIBUTES;
+}
+bool GuardedAttributesInUnlisted() {  // guard mode needs the listing for any name
+    posix::SetRemovalGuard(true);
+    bool found = GetFileAttributesA("C:\\unlisted\\inside.dll") != INVALID_FILE_ATTRIBUTES;
+    posix::SetRemovalGuard(false);
+    return found;
+}
+bool GuardedDeleteFromSealed() {
+    posix::SetRemovalGuard(true);
+    bool deleted = DeleteFileA("C:\\sealed\\kept.dll");
+    posix::SetRemovalGuard(false);
+    return deleted;
+}
 bool EnterClosed() {
     return SetCurrentDirectoryA("C:\\closed");
 }
@@ -508,6 +531,12 @@ const struct {
     {"CreateFileA creates in a folder without write rights", CreateInSealed},
     {"DeleteFileA deletes from a folder without write rights", DeleteFromSealed},
     {"MoveFileExA renames in a folder without write rights", MoveOutOfSealed},
+    {"GetFileAttributesA looks into a folder without search rights", AttributesInClosed},
+    {"GetFileAttributesA looks for a name in any case in a folder it cannot list",
+     AttributesInUnlisted},
+    {"GetFileAttributesA in guard mode in a folder it cannot list", GuardedAttributesInUnlisted},
+    {"DeleteFileA in guard mode deletes from a folder without write rights",
+     GuardedDeleteFromSealed},
     {"SetCurrentDirectoryA enters a folder without search rights", EnterClosed},
     {"FindFirstFileA lists a folder without read rights", ListClosed},
 };
@@ -541,7 +570,9 @@ TEST(Errors, RefusedHostAccessIsAccessDenied) {
     drive.WriteFile("secret.dll", "MZ");
     drive.WriteFile("sealed/kept.dll", "MZ");
     drive.WriteFile("closed/inside.dll", "MZ");
+    drive.WriteFile("unlisted/inside.dll", "MZ");
     ASSERT_EQ(chmod(drive.Root().c_str(), 0755), 0);
+    ASSERT_EQ(chmod(drive.Host("unlisted").c_str(), 0111), 0);
     ASSERT_EQ(chmod(drive.Host("secret.dll").c_str(), 0), 0);
     ASSERT_EQ(chmod(drive.Host("sealed").c_str(), 0555), 0);
     ASSERT_EQ(chmod(drive.Host("closed").c_str(), 0), 0);
@@ -564,6 +595,57 @@ TEST(Errors, RefusedHostAccessIsAccessDenied) {
     for (size_t i = 0; i < codes.size(); ++i)
         EXPECT_EQ(codes[i], static_cast<DWORD>(ERROR_ACCESS_DENIED)) << kRefusedCalls[i].what;
     EXPECT_TRUE(drive.Exists("sealed/kept.dll"));
+}
+
+// A pipe, a socket or a device in a file's place is someone else's: it
+// answers FILE_ATTRIBUTE_DEVICE, and no call opens, changes or removes it, or
+// waits on it (an open of a pipe without a writer would wait for ever).
+TEST(SpecialFiles, AreNeitherOpenedNorChangedNorRemoved) {
+    support::TempDrive drive;
+    drive.MakeDirs("windows/system32");
+    std::vector<std::string> names = {"fifo.dll", "sock.dll", "link.dll"};
+    ASSERT_EQ(mkfifo(drive.Host("windows/system32/fifo.dll").c_str(), 0644), 0);
+    int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+    struct sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    std::string socketPath = drive.Host("windows/system32/sock.dll");
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
+    ASSERT_EQ(bind(sock, reinterpret_cast<struct sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(
+        symlink("/windows/system32/fifo.dll", drive.Host("windows/system32/link.dll").c_str()), 0);
+    if (geteuid() == 0 &&
+        mknod(drive.Host("windows/system32/null.dll").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0)
+        names.push_back("null.dll");
+    alarm(30);  // a call that waits ends the test program
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        std::string path = "C:\\windows\\system32\\" + name;
+        EXPECT_EQ(GetFileAttributesA(path.c_str()), static_cast<DWORD>(FILE_ATTRIBUTE_DEVICE));
+        for (DWORD access : {0u, GENERIC_READ, GENERIC_WRITE}) {
+            EXPECT_EQ(Open(path.c_str(), access, FILE_SHARE_READ, OPEN_EXISTING),
+                      INVALID_HANDLE_VALUE);
+            EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+        }
+        OFSTRUCT info;
+        EXPECT_EQ(OpenFile(path.c_str(), &info, OF_READ), HFILE_ERROR);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+        DWORD handle = 0;
+        EXPECT_EQ(GetFileVersionInfoSizeA(path.c_str(), &handle), 0u);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+        EXPECT_FALSE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+        EXPECT_FALSE(DeleteFileA(path.c_str()));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+        EXPECT_TRUE(drive.Exists("windows/system32/" + name));
+    }
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA("C:\\windows\\system32\\fifo.dll", &data);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(data.dwFileAttributes, static_cast<DWORD>(FILE_ATTRIBUTE_DEVICE));
+    FindClose(find);
+    alarm(0);
+    close(sock);
 }
 
 }  // namespace

@@ -42,6 +42,15 @@ public:
 
     void Flushed() override { m_flushes.fetch_add(1); }
 
+    void Reached(const char* point) override {
+        std::function<void(const std::string&)> action;
+        {
+            std::lock_guard<std::mutex> guard(m_lock);
+            action = m_step;
+        }
+        if (action) action(point);
+    }
+
     bool Ticks(DWORD* ticks) override {
         if (!m_tickFixed.load()) return false;
         *ticks = m_fixedTicks.load();
@@ -52,6 +61,7 @@ public:
     std::map<std::string, Forced> m_forced;
     std::map<std::string, DWORD> m_values;
     std::vector<std::string> m_moves;
+    std::function<void(const std::string&)> m_step;
     std::atomic<unsigned> m_flushes{0};
     std::atomic<bool> m_tickFixed{false};
     std::atomic<DWORD> m_fixedTicks{0};
@@ -98,6 +108,13 @@ void ClearForced() {
     hooks.m_forced.clear();
     hooks.m_values.clear();
     hooks.m_moves.clear();
+    hooks.m_step = nullptr;
+}
+
+void OnStep(std::function<void(const std::string& point)> action) {
+    ForcedCalls& hooks = Hooks();
+    std::lock_guard<std::mutex> guard(hooks.m_lock);
+    hooks.m_step = std::move(action);
 }
 
 std::vector<std::string> ForcedMoves() {

@@ -5,6 +5,7 @@
 // test programs: it installs its hooks into the layer's seam (CallHooks.h).
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,11 @@ std::vector<std::string> ForcedMoves();
 // Successful FlushFileBuffers calls since the start or the last reset.
 unsigned FlushCount();
 void ResetFlushCount();
+
+// From now on `action` runs with the name of each step the layer announces
+// (ReachedStep in CallHooks.h: "DeleteFileA:move", ...), right before it takes
+// it; an empty action ends that. For races made at a chosen moment.
+void OnStep(std::function<void(const std::string& point)> action);
 
 // From now on GetTickCount answers `ticks`; Clear returns to the real clock.
 void SetTickCountForTest(DWORD ticks);
