@@ -26,6 +26,18 @@ HANDLE Open(const char* path, DWORD access, DWORD share, DWORD creation) {
     return CreateFileA(path, access, share, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+// The names a search finds, in its order.
+std::vector<std::string> List(const char* pattern) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(pattern, &data);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do names.push_back(data.cFileName);
+    while (FindNextFileA(find, &data));
+    FindClose(find);
+    return names;
+}
+
 class Files : public ::testing::Test {
 protected:
     void SetUp() override { drive.WriteFile("windows/system32/capi2032.dll", "MZ library"); }
@@ -329,6 +341,17 @@ TEST_F(Files, DeleteOnCloseDeletesAtTheLastClose) {
     EXPECT_TRUE(drive.Exists("windows/temp.bin"));  // the reader still has it open
     CloseHandle(reader);
     EXPECT_FALSE(drive.Exists("windows/temp.bin"));
+
+    // In guard mode the deletion goes through the private folder, and leaves
+    // nothing beside the file.
+    posix::SetRemovalGuard(true);
+    h = CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE,
+                    nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    CloseHandle(h);
+    posix::SetRemovalGuard(false);
+    EXPECT_FALSE(drive.Exists("windows/temp.bin"));
+    EXPECT_EQ(List("C:\\windows\\*"), (std::vector<std::string>{".", "..", "system32"}));
 
     ASSERT_TRUE(SetFileAttributesA(dll, FILE_ATTRIBUTE_READONLY));
     EXPECT_EQ(CreateFileA(dll, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
