@@ -2,6 +2,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/posix/BestFit1252.h"
 #include "platform/posix/PosixCodePage.h"
 #include "platform/posix/WinCodePage.h"
 #include "platform/posix/WinErrors.h"
@@ -24,6 +25,22 @@ int UnicodeToAnsi(unsigned cp) {
     if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<int>(cp);
     for (int i = 0; i < 32; ++i)
         if (kHigh1252[i] == cp) return 0x80 + i;
+    return -1;
+}
+
+// The byte Windows writes for a unit that is no character of the code page:
+// its best-fit look-alike (BestFit1252.h), or -1 when there is none either.
+int BestFitByte(unsigned unit) {
+    size_t low = 0;
+    size_t high = sizeof posix::kBestFit1252 / sizeof posix::kBestFit1252[0];
+    while (low < high) {
+        const size_t middle = low + (high - low) / 2;
+        if (posix::kBestFit1252[middle].unit == unit) return posix::kBestFit1252[middle].byte;
+        if (posix::kBestFit1252[middle].unit < unit)
+            low = middle + 1;
+        else
+            high = middle;
+    }
     return -1;
 }
 
@@ -181,7 +198,7 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int textLength,
     return sink.count;
 }
 
-int WideCharToMultiByte(UINT codePage, DWORD, LPCWSTR wide, int wideLength, LPSTR text,
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength, LPSTR text,
                         int textSize, LPCSTR defaultChar, LPBOOL usedDefault) {
     if (!wide || wideLength == 0 || textSize < 0 || (textSize > 0 && !text)) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -204,6 +221,8 @@ int WideCharToMultiByte(UINT codePage, DWORD, LPCWSTR wide, int wideLength, LPST
                 wide[i + 1] <= 0xDFFF)
                 ++i;
             int b = UnicodeToAnsi(cp);
+            // A best-fit byte is no default: *usedDefault stays as it is.
+            if (b < 0 && !(flags & WC_NO_BEST_FIT_CHARS)) b = BestFitByte(cp);
             if (b < 0) {
                 if (usedDefault) *usedDefault = TRUE;
                 b = fallback;

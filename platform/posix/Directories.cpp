@@ -17,6 +17,7 @@
 #include "platform/posix/PosixCodePage.h"
 #include "platform/posix/PosixDirectories.h"
 #include "platform/posix/PosixErrors.h"
+#include "platform/posix/PosixNamePattern.h"
 #include "platform/posix/PosixPaths.h"
 #include "platform/posix/RootWalk.h"
 #include "platform/posix/WinDirectories.h"
@@ -164,30 +165,6 @@ bool Describe(int root, int dir, const std::string& relative, const std::string&
     entry->accessed = ToFileTime(st.st_atim);
     entry->written = ToFileTime(st.st_mtim);
     return true;
-}
-
-// '*' matches any run of characters, '?' exactly one; letter case is ignored.
-bool Matches(const char* pattern, const char* name) {
-    const char* star = nullptr;
-    const char* resume = nullptr;
-    while (*name) {
-        if (*pattern == '*') {
-            star = pattern++;
-            resume = name;
-        } else if (*pattern == '?' ||
-                   (*pattern && LowerWindows1252(static_cast<unsigned char>(*pattern)) ==
-                                    LowerWindows1252(static_cast<unsigned char>(*name)))) {
-            ++pattern;
-            ++name;
-        } else if (star) {
-            pattern = star + 1;
-            name = ++resume;
-        } else {
-            return false;
-        }
-    }
-    while (*pattern == '*') ++pattern;
-    return *pattern == '\0';
 }
 
 bool SameObject(const struct stat& a, int fd) {
@@ -349,15 +326,14 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
             delete state;
             return INVALID_HANDLE_VALUE;
         }
-        // "*.*" is every name, with or without a dot, as on Windows.
-        std::string wanted = std::strcmp(namePattern, "*.*") == 0 ? "*" : namePattern;
+        const std::string wanted = posix::TranslatePattern(namePattern);
         int root = resolved.root.Get();
         std::vector<FindEntry> found;
         while (struct dirent* e = readdir(dir)) {
             std::string hostName = e->d_name;
             if (hostName == "." || hostName == "..") continue;
             std::string name = posix::HostNameToAnsi(hostName);
-            if (name.size() >= MAX_PATH || !Matches(wanted.c_str(), name.c_str())) continue;
+            if (name.size() >= MAX_PATH || !posix::MatchesPattern(wanted, name)) continue;
             FindEntry entry;
             if (Describe(root, folderFd.Get(), resolved.relative, hostName, name, &entry))
                 found.push_back(entry);
@@ -373,7 +349,7 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
         if (!isRoot) {
             std::string parent = resolved.relative.empty() ? ".." : resolved.relative + "/..";
             for (const char* dots : {".", ".."}) {
-                if (!Matches(wanted.c_str(), dots)) continue;
+                if (!posix::MatchesPattern(wanted, dots)) continue;
                 bool self = std::strcmp(dots, ".") == 0;
                 posix::Fd holder(
                     posix::OpenInRoot(root, self ? resolved.relative : parent, O_PATH));

@@ -10,8 +10,10 @@
 
 #include "platform/posix/CallHooks.h"
 #include "platform/posix/PosixErrors.h"
+#include "platform/posix/PosixFileRules.h"
 #include "platform/posix/PosixFiles.h"
 #include "platform/posix/PosixLegacyFiles.h"
+#include "platform/posix/PosixMoveRules.h"
 #include "platform/posix/PosixPaths.h"
 #include "platform/posix/RemovalGuard.h"
 #include "platform/posix/RootWalk.h"
@@ -137,8 +139,9 @@ HANDLE OpenForReading(const char* winPath) {
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES,
                    DWORD creation, DWORD flagsAndAttributes, HANDLE) {
     if (posix::DecidedToFail("CreateFileA")) return INVALID_HANDLE_VALUE;
-    if (creation < CREATE_NEW || creation > TRUNCATE_EXISTING) {
-        SetLastError(ERROR_INVALID_PARAMETER);
+    posix::OpenRequest request;
+    if (DWORD refused = posix::ReadOpenRequest(access, creation, flagsAndAttributes, &request)) {
+        SetLastError(refused);
         return INVALID_HANDLE_VALUE;
     }
     posix::ResolvedPath resolved;
@@ -147,8 +150,8 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
         SetLastError(error);
         return INVALID_HANDLE_VALUE;
     }
-    unsigned rights = posix::RightsOf(access);
-    bool write = (rights & posix::kRightWrite) != 0;
+    unsigned rights = request.shareRights;
+    bool write = request.write;
 
     // DOS devices: NUL reads nothing and takes everything; the volumes and the
     // hardware devices are not opened here.
@@ -159,6 +162,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
             return INVALID_HANDLE_VALUE;
         }
         SetLastError(ERROR_SUCCESS);
+        posix::RecordOpen(fd, request, nullptr);
         return Register(fd);
     }
     if (resolved.device != posix::Device::kNone) {
@@ -175,9 +179,10 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
         posix::Fd look;
         if (!Examine(resolved, &look, &examined)) return INVALID_HANDLE_VALUE;
         // A folder, pipe, socket or device is not opened as a file (an open
-        // of a pipe could wait for ever); a read-only file not for writing.
-        if (!S_ISREG(examined.st_mode) || (write && IsReadOnly(examined))) {
-            SetLastError(ERROR_ACCESS_DENIED);
+        // of a pipe could wait for ever); nor a read-only file as Windows
+        // refuses it (PosixFileRules.h).
+        if (DWORD refused = posix::RefusedOpen(examined, creation, request)) {
+            SetLastError(refused);
             return INVALID_HANDLE_VALUE;
         }
         if (creation == CREATE_NEW) {
@@ -193,6 +198,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
 
     int flags = (write ? O_RDWR : O_RDONLY) | O_CLOEXEC;
     if (flagsAndAttributes & FILE_FLAG_WRITE_THROUGH) flags |= O_DSYNC;
+    if (request.appendOnly) flags |= O_APPEND;
     mode_t mode = (flagsAndAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
     int fd = resolved.exists ? posix::OpenEntry(resolved, flags)
                              : openat(resolved.parent.Get(), resolved.name.c_str(),
@@ -222,8 +228,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
     }
     // Truncation only after the sharing test, so a refused open changes nothing.
     bool truncate = resolved.exists && (creation == CREATE_ALWAYS || creation == TRUNCATE_EXISTING);
-    if (truncate && ftruncate(fd, 0) != 0) {
-        posix::SetLastErrorFromErrno(errno);
+    if (truncate && !posix::EmptyOpenFile(fd, resolved)) {
         close(fd);
         return INVALID_HANDLE_VALUE;
     }
@@ -233,6 +238,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
     // found the file.
     bool always = creation == CREATE_ALWAYS || creation == OPEN_ALWAYS;
     SetLastError(resolved.exists && always ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+    posix::RecordOpen(fd, request, &resolved);
     return Register(fd);
 }
 
@@ -242,6 +248,7 @@ BOOL CloseHandle(HANDLE handle) {
         std::lock_guard<std::mutex> guard(g_handleLock);
         if (g_handles.erase(file) == 0) return Fail(ERROR_INVALID_HANDLE);
     }
+    posix::RecordClose(file->fd);
     close(file->fd);
     delete file;
     return TRUE;
@@ -251,7 +258,8 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPVOID) {
     if (read) *read = 0;
     int fd = posix::HandleDescriptor(file);
     if (fd < 0) return FALSE;
-    if (toRead > 0 && !buffer) return Fail(ERROR_INVALID_PARAMETER);
+    if (!posix::Grants(fd, posix::DataAccess::kRead)) return Fail(ERROR_ACCESS_DENIED);
+    if (toRead > 0 && !buffer) return Fail(ERROR_NOACCESS);
     DWORD done = 0;
     while (done < toRead) {
         ssize_t got = ::read(fd, static_cast<char*>(buffer) + done, toRead - done);
@@ -361,7 +369,10 @@ BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
     if (from.device != posix::Device::kNone || to.device != posix::Device::kNone || from.isRoot ||
         to.isRoot)
         return Fail(ERROR_ACCESS_DENIED);
-    if (to.exists && !(flags & MOVEFILE_REPLACE_EXISTING)) return Fail(ERROR_ALREADY_EXISTS);
+    // A move onto the same entry renames it at most (a change of letter case).
+    const bool self = posix::IsSameEntry(from, to);
+    if (to.exists && !self && !(flags & MOVEFILE_REPLACE_EXISTING))
+        return Fail(ERROR_ALREADY_EXISTS);
     struct stat entry;
     if (fstatat(from.parent.Get(), from.name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0)
         return Fail(posix::ErrnoToWin32(errno));
@@ -373,8 +384,11 @@ BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
     if (S_ISREG(entry.st_mode) && DeniedByOthers(from, posix::kRightDelete))
         return Fail(ERROR_SHARING_VIOLATION);
     if (!posix::CheckIdentity(from.key, entry, object, false)) return FALSE;
-    if (renameat(from.parent.Get(), from.name.c_str(), to.parent.Get(), to.name.c_str()) != 0)
-        return Fail(posix::ErrnoToWin32(errno));
+    if (to.exists && !self) {
+        if (DWORD refused = posix::RefusedReplace(to)) return Fail(refused);
+    }
+    if (!posix::MoveEntry(from, to, posix::SpelledName(to, newName), self, &error))
+        return Fail(error);
     posix::ForgetIdentity(from.key);
     posix::ForgetIdentity(to.key);
     return TRUE;

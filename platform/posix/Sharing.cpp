@@ -14,6 +14,9 @@ off_t AccessByte(int i) {
 off_t DenyByte(int i) {
     return kBase + 3 + i;
 }
+off_t OpenByte() {
+    return kBase + 6;
+}
 
 bool HeldByOthers(int fd, off_t byte) {
     struct flock probe = {};
@@ -44,11 +47,22 @@ bool Conflicts(int fd, unsigned rights, unsigned shared) {
 
 }  // namespace
 
+DWORD FileRightsOf(DWORD access) {
+    const DWORD data = FILE_READ_DATA | FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_EXECUTE;
+    DWORD rights = access & (data | DELETE);
+    if (access & GENERIC_READ) rights |= FILE_READ_DATA;
+    if (access & GENERIC_WRITE) rights |= FILE_WRITE_DATA | FILE_APPEND_DATA;
+    if (access & GENERIC_EXECUTE) rights |= FILE_EXECUTE;
+    if (access & GENERIC_ALL) rights |= data | DELETE;
+    return rights;
+}
+
 unsigned RightsOf(DWORD access) {
+    const DWORD file = FileRightsOf(access);
     unsigned rights = 0;
-    if (access & (GENERIC_READ | GENERIC_ALL | GENERIC_EXECUTE)) rights |= kRightRead;
-    if (access & (GENERIC_WRITE | GENERIC_ALL)) rights |= kRightWrite;
-    if (access & (DELETE | GENERIC_ALL)) rights |= kRightDelete;
+    if (file & (FILE_READ_DATA | FILE_EXECUTE)) rights |= kRightRead;
+    if (file & (FILE_WRITE_DATA | FILE_APPEND_DATA)) rights |= kRightWrite;
+    if (file & DELETE) rights |= kRightDelete;
     return rights;
 }
 
@@ -62,24 +76,26 @@ unsigned SharedRights(DWORD shareMode) {
 
 bool AcquireShare(int fd, unsigned rights, unsigned shared) {
     // An open without read, write or delete rights is not subject to sharing,
-    // as on Windows.
-    if (rights == 0) return true;
-    if (Conflicts(fd, rights, shared)) return false;
-    for (int i = 0; i < 3; ++i) {
-        if (rights & kRights[i]) Take(fd, AccessByte(i), F_RDLCK);
-        if (!(shared & kRights[i])) Take(fd, DenyByte(i), F_RDLCK);
+    // as on Windows; it only tells others that the file is open.
+    if (rights != 0) {
+        if (Conflicts(fd, rights, shared)) return false;
+        for (int i = 0; i < 3; ++i) {
+            if (rights & kRights[i]) Take(fd, AccessByte(i), F_RDLCK);
+            if (!(shared & kRights[i])) Take(fd, DenyByte(i), F_RDLCK);
+        }
+        // Two opens may have passed the test at the same moment: look again
+        // now that our own locks are visible, and step back on a conflict.
+        if (Conflicts(fd, rights, shared)) {
+            struct flock all = {};
+            all.l_type = F_UNLCK;
+            all.l_whence = SEEK_SET;
+            all.l_start = kBase;
+            all.l_len = 6;
+            fcntl(fd, F_OFD_SETLK, &all);
+            return false;
+        }
     }
-    // Two opens may have passed the test at the same moment: look again now
-    // that our own locks are visible, and step back on a conflict.
-    if (Conflicts(fd, rights, shared)) {
-        struct flock all = {};
-        all.l_type = F_UNLCK;
-        all.l_whence = SEEK_SET;
-        all.l_start = kBase;
-        all.l_len = 6;
-        fcntl(fd, F_OFD_SETLK, &all);
-        return false;
-    }
+    Take(fd, OpenByte(), F_RDLCK);
     return true;
 }
 
@@ -87,6 +103,10 @@ bool IsDenied(int fd, unsigned rights) {
     for (int i = 0; i < 3; ++i)
         if ((rights & kRights[i]) && HeldByOthers(fd, DenyByte(i))) return true;
     return false;
+}
+
+bool IsOpenElsewhere(int fd) {
+    return HeldByOthers(fd, OpenByte());
 }
 
 }  // namespace posix

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "platform/posix/PosixFiles.h"
+#include "platform/posix/PosixModuleSearch.h"
 #include "platform/posix/VersionParse.h"
 #include "platform/posix/WinCodePage.h"
 #include "platform/posix/WinErrors.h"
@@ -48,10 +49,11 @@ bool CheckName(LPCSTR fileName) {
     return true;
 }
 
-// Opens the file for the reader and takes its size. On failure the handle is
+// Opens the file for the reader (a bare module name found as the loader finds
+// it, see PosixModuleSearch.h) and takes its size. On failure the handle is
 // closed and the last error set.
 HANDLE OpenImage(LPCSTR fileName, uint64_t* size) {
-    HANDLE file = posix::OpenForReading(fileName);
+    HANDLE file = posix::OpenForReading(posix::VersionFileOf(fileName).c_str());
     if (file == INVALID_HANDLE_VALUE) return file;
     if (posix::HandleSize(file, size)) return file;
     const DWORD error = GetLastError();
@@ -65,16 +67,21 @@ BOOL QueryFailed(DWORD error) {
     return FALSE;
 }
 
-// Hands out a Unicode text value as ANSI text. GetFileVersionInfoA left the
-// signature "FE2X" after the block and as many bytes again behind it; the
-// ANSI copy of the value at offset o goes to the same offset o in that area.
-// A value of n characters occupies 2n bytes of the block, so its copy of at
-// most n bytes and a terminator fits into the area before the next value's
-// copy, and never past the block's end plus its length again.
+// Hands out a Unicode text value as ANSI text. The ANSI copies live behind
+// the block: its root's wLength bytes, four bytes (GetFileVersionInfoA puts
+// the signature "FE2X" there), then as many bytes again, the copy of the
+// value at offset o at the same offset o of that area. That is where Windows
+// puts them, whatever the four bytes hold: a caller that grows the block
+// after GetFileVersionInfoA (appending nodes and raising wLength) owns a
+// buffer of twice the new length plus four, and the copies move with the
+// length. A value of n characters occupies 2n bytes of the block, so its copy
+// of at most n bytes and a terminator fits into the area before the next
+// value's copy, and never past the block's end plus its length again; a
+// block as GetFileVersionInfoA leaves it always has that room (FinishBlock
+// cuts the root to what the buffer holds twice).
 BOOL QueryText(LPCVOID block, const posix::version::ValueRef& value, LPVOID* buffer, UINT* length) {
     const uint8_t* b = static_cast<const uint8_t*>(block);
     const size_t rootLength = static_cast<size_t>(b[0] | (b[1] << 8));
-    if (std::memcmp(b + rootLength, "FE2X", 4) != 0) return QueryFailed(ERROR_INVALID_DATA);
     // The area belongs to the caller's buffer, which is writable; the
     // parameter is const only because the block itself is not changed.
     char* area = const_cast<char*>(static_cast<const char*>(block)) + rootLength + 4;
@@ -152,15 +159,17 @@ BOOL GetFileVersionInfoA(LPCSTR fileName, DWORD, DWORD length, LPVOID data) {
 // (the translation array: four bytes per entry); Unicode text values answer
 // an ANSI copy and its length in characters, 16-bit values their own bytes.
 BOOL VerQueryValueA(LPCVOID block, LPCSTR subBlock, LPVOID* buffer, UINT* length) {
-    if (buffer) *buffer = nullptr;
-    if (length) *length = 0;
+    // As on Windows, a failed look-up leaves the caller's pointer as it was
+    // and sets the length to 0; without a block or a pointer to answer in,
+    // neither is touched.
     if (!block || !buffer) return QueryFailed(ERROR_INVALID_PARAMETER);
     const uint8_t* b = static_cast<const uint8_t*>(block);
     posix::version::ValueRef value;
-    if (!posix::version::FindValue(b, subBlock, &value))
+    if (!posix::version::FindValue(b, subBlock, &value) ||
+        (value.root && value.bytes < sizeof(VS_FIXEDFILEINFO))) {
+        if (length) *length = 0;
         return QueryFailed(ERROR_RESOURCE_TYPE_NOT_FOUND);
-    if (value.root && value.bytes < sizeof(VS_FIXEDFILEINFO))
-        return QueryFailed(ERROR_RESOURCE_TYPE_NOT_FOUND);
+    }
     if (value.text) return QueryText(block, value, buffer, length);
     *buffer = const_cast<uint8_t*>(b + value.offset);
     if (length) *length = static_cast<UINT>(value.bytes);

@@ -82,7 +82,9 @@ bool ReadNode(const uint8_t* b, size_t at, size_t limit, bool wide, Node* n) {
 }
 
 // Keys match without regard to letter case. A Unicode key's character is
-// compared as its ANSI byte; one without such a byte matches no name.
+// compared as its ANSI byte; one that is no character of the code page (a
+// best-fit look-alike included: Windows compares keys in Unicode) matches no
+// name.
 bool KeyEquals(const uint8_t* b, const Node& n, bool wide, const char* name, size_t len) {
     if (!n.keyValid || n.keyUnits != len) return false;
     for (size_t i = 0; i < len; ++i) {
@@ -90,7 +92,8 @@ bool KeyEquals(const uint8_t* b, const Node& n, bool wide, const char* name, siz
         if (wide) {
             const WCHAR unit = Get16(b + n.key + 2 * i);
             BOOL unmapped = FALSE;
-            if (WideCharToMultiByte(CP_ACP, 0, &unit, 1, &key, 1, nullptr, &unmapped) != 1 ||
+            if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, &unit, 1, &key, 1, nullptr,
+                                    &unmapped) != 1 ||
                 unmapped)
                 return false;
         } else {

@@ -28,8 +28,9 @@ typedef struct _WIN32_FIND_DATAA {
 DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer);
 BOOL SetCurrentDirectoryA(LPCSTR path);
 
-// The pattern's last component may hold the wildcards '*' and '?'; names are
-// matched without regard to letter case. A directory other than a drive root
+// The pattern's last component may hold the wildcards '*' and '?' and the DOS
+// wildcards '<', '>' and '"', matched as Windows matches them, without regard
+// to letter case (see PosixNamePattern.h). A directory other than a drive root
 // lists "." and ".." first. INVALID_HANDLE_VALUE with ERROR_FILE_NOT_FOUND when
 // nothing matches; FindNextFileA ends with ERROR_NO_MORE_FILES.
 HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data);

@@ -8,6 +8,9 @@
 extern "C" {
 #endif
 
+// A bare module name ("kernel32.dll") is looked for where Windows' loader
+// looks for it (PosixModuleSearch.h). VerQueryValueA leaves the caller's
+// pointer as it was when it fails, and sets the length to 0.
 DWORD GetFileVersionInfoSizeA(LPCSTR fileName, LPDWORD handle);
 BOOL GetFileVersionInfoA(LPCSTR fileName, DWORD handle, DWORD length, LPVOID data);
 BOOL VerQueryValueA(LPCVOID block, LPCSTR subBlock, LPVOID* buffer, UINT* length);

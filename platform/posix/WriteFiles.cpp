@@ -11,6 +11,7 @@
 
 #include "platform/posix/CallHooks.h"
 #include "platform/posix/PosixErrors.h"
+#include "platform/posix/PosixFileRules.h"
 #include "platform/posix/PosixFiles.h"
 #include "platform/posix/WinErrors.h"
 #include "platform/posix/WinWriteFiles.h"
@@ -43,7 +44,8 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPVO
     }
     int fd = posix::HandleDescriptor(file);
     if (fd < 0) return FALSE;
-    if (toWrite > 0 && !buffer) return Fail(ERROR_INVALID_PARAMETER);
+    if (!posix::Grants(fd, posix::DataAccess::kWrite)) return Fail(ERROR_ACCESS_DENIED);
+    if (toWrite > 0 && !buffer) return Fail(ERROR_INVALID_USER_BUFFER);
     const char* bytes = static_cast<const char*>(buffer);
     DWORD done = 0;
     while (done < toWrite) {

@@ -195,6 +195,40 @@ TEST_F(Directories, WildcardsIgnoreLetterCase) {
     EXPECT_EQ(List("C:\\windows\\system32\\s?b"), (Names{"Sub"}));
 }
 
+// The patterns as Windows matches them (PosixNamePattern.h): '*', '?' and '.'
+// become the DOS wildcards '<', '>' and '"' where Windows turns them into
+// those, a final '.' asks for names without an extension, trailing dots and
+// spaces go, and names that are no 8.3 names match through their short alias
+// too (so "*.htm" finds "x.html", as on Windows).
+TEST_F(Directories, WildcardsMatchAsOnWindows) {
+    for (const char* name : {"a", "ab", "a.b", "a.b.c", ".hidden", "x.html", "abc.txt"})
+        Write(m_root / "empty" / name, "");
+    const Names all = {".", "..", ".hidden", "a", "a.b", "a.b.c", "ab", "abc.txt", "x.html"};
+    struct Case {
+        const char* pattern;
+        Names names;
+    };
+    const Case cases[] = {
+        {"*", all},
+        {"*.*", all},
+        {"*. ", all},
+        {"*.", {".", "..", ".hidden", "a", "ab"}},
+        {"a*.", {"a", "ab"}},
+        {"a.*", {"a", "a.b", "a.b.c"}},
+        {"a?", {"a", "ab"}},
+        {"?.?", {".", "..", "a", "a.b"}},
+        {"*.b.", {"a.b"}},
+        {"<.c", {"a.b.c"}},
+        {"a\"b", {"a.b"}},
+        {"*.htm", {"x.html"}},
+        {"*.HTML", {"x.html"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pattern);
+        EXPECT_EQ(List(("C:\\empty\\" + std::string(c.pattern)).c_str()), c.names);
+    }
+}
+
 TEST_F(Directories, RootsListNoDotsAndEmptyFoldersOnlyDots) {
     EXPECT_EQ(List("C:\\*"), (Names{"boot.ini", "empty", "WINDOWS"}));
     EXPECT_EQ(List("C:\\empty\\*"), (Names{".", ".."}));

@@ -26,6 +26,18 @@ HANDLE Open(const char* path, DWORD access, DWORD share, DWORD creation) {
     return CreateFileA(path, access, share, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+// The names a search finds, in its order.
+std::vector<std::string> List(const char* pattern) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(pattern, &data);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do names.push_back(data.cFileName);
+    while (FindNextFileA(find, &data));
+    FindClose(find);
+    return names;
+}
+
 class Files : public ::testing::Test {
 protected:
     void SetUp() override { drive.WriteFile("windows/system32/capi2032.dll", "MZ library"); }
@@ -161,6 +173,269 @@ TEST_F(Files, ReadFileReadsUpToTheEnd) {
     CloseHandle(h);
     EXPECT_FALSE(ReadFile(h, buffer, sizeof buffer, &read, nullptr));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}
+
+// The share-mode check counts the specific rights as Windows does:
+// FILE_READ_DATA and FILE_EXECUTE as reading, FILE_WRITE_DATA and
+// FILE_APPEND_DATA as writing; other rights are not subject to sharing.
+TEST_F(Files, ShareModesCountTheSpecificRights) {
+    const DWORD all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    struct Case {
+        DWORD access1, share1, access2, share2;
+        bool second;  // the second open succeeds
+    };
+    const Case cases[] = {
+        {FILE_READ_DATA, 0, GENERIC_READ, all, false},
+        {GENERIC_READ, all & ~FILE_SHARE_READ, FILE_READ_DATA, all, false},
+        {FILE_EXECUTE, FILE_SHARE_WRITE, FILE_READ_DATA, all, false},
+        {GENERIC_EXECUTE, FILE_SHARE_READ, FILE_READ_DATA, FILE_SHARE_READ, true},
+        {FILE_WRITE_DATA, FILE_SHARE_READ, FILE_APPEND_DATA, all, false},
+        {FILE_APPEND_DATA, FILE_SHARE_READ, FILE_READ_DATA, FILE_SHARE_READ, false},
+        {FILE_APPEND_DATA, all, GENERIC_WRITE, all, true},
+        {FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, 0, GENERIC_READ | GENERIC_WRITE, all, true},
+        {GENERIC_READ | GENERIC_WRITE, all, FILE_READ_EA | FILE_WRITE_EA, 0, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << std::hex << c.access1 << "/" << c.share1 << " then "
+                                          << c.access2 << "/" << c.share2);
+        HANDLE first = Open(dll, c.access1, c.share1, OPEN_EXISTING);
+        ASSERT_NE(first, INVALID_HANDLE_VALUE);
+        SetLastError(0);
+        HANDLE second = Open(dll, c.access2, c.share2, OPEN_EXISTING);
+        EXPECT_EQ(second != INVALID_HANDLE_VALUE, c.second);
+        EXPECT_EQ(GetLastError(), c.second ? 0u : static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+        if (second != INVALID_HANDLE_VALUE) CloseHandle(second);
+        CloseHandle(first);
+    }
+}
+
+// What a handle may do follows the rights it was opened with: FILE_READ_DATA
+// (or GENERIC_READ) to read, FILE_WRITE_DATA or FILE_APPEND_DATA (or
+// GENERIC_WRITE) to write; a handle with FILE_APPEND_DATA alone writes at the
+// end. Other calls fail with ERROR_ACCESS_DENIED and move nothing.
+TEST_F(Files, HandlesReadAndWriteAsTheirRightsAllow) {
+    struct Case {
+        DWORD access;
+        bool read, write;
+        const char* after;  // the file after writing "ab" at its start
+    };
+    const Case cases[] = {
+        {GENERIC_READ | GENERIC_WRITE, true, true, "ab library"},
+        {GENERIC_WRITE, false, true, "ab library"},
+        {GENERIC_READ, true, false, "MZ library"},
+        {FILE_READ_DATA | FILE_WRITE_DATA, true, true, "ab library"},
+        {FILE_WRITE_DATA, false, true, "ab library"},
+        {FILE_READ_DATA, true, false, "MZ library"},
+        {FILE_APPEND_DATA, false, true, "MZ libraryab"},
+        {FILE_READ_DATA | FILE_APPEND_DATA, true, true, "MZ libraryab"},
+        {0, false, false, "MZ library"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << std::hex << c.access);
+        drive.WriteFile("windows/system32/capi2032.dll", "MZ library");
+        HANDLE h = Open(dll, c.access, 0, OPEN_EXISTING);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        char buffer[16] = {};
+        DWORD done = 99;
+        SetLastError(0);
+        EXPECT_EQ(ReadFile(h, buffer, 2, &done, nullptr) != FALSE, c.read);
+        EXPECT_EQ(done, c.read ? 2u : 0u);
+        if (!c.read) {
+            EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+        }
+        EXPECT_EQ(SetFilePointer(h, 0, nullptr, FILE_BEGIN), 0u);
+        done = 99;
+        EXPECT_EQ(WriteFile(h, "ab", 2, &done, nullptr) != FALSE, c.write);
+        EXPECT_EQ(done, c.write ? 2u : 0u);
+        if (!c.write) {
+            EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+        }
+        CloseHandle(h);
+        EXPECT_EQ(drive.ReadFile("windows/system32/capi2032.dll"), c.after);
+    }
+}
+
+TEST_F(Files, NullBuffersWithALengthFailAsOnWindows) {
+    HANDLE h = Open(dll, GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD done = 99;
+    EXPECT_FALSE(WriteFile(h, nullptr, 10, &done, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_USER_BUFFER));
+    EXPECT_EQ(done, 0u);
+    EXPECT_FALSE(ReadFile(h, nullptr, 10, &done, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOACCESS));
+    SetLastError(1234);
+    EXPECT_TRUE(WriteFile(h, nullptr, 0, &done, nullptr));
+    EXPECT_TRUE(ReadFile(h, nullptr, 0, &done, nullptr));
+    EXPECT_EQ(GetLastError(), 1234u);
+    CloseHandle(h);
+    EXPECT_EQ(drive.ReadFile("windows/system32/capi2032.dll"), "MZ library");
+}
+
+// CREATE_ALWAYS gives an existing file a new, empty content whatever access
+// the handle asks for (not when the file is read-only); TRUNCATE_EXISTING
+// wants GENERIC_WRITE and refuses anything else before it looks at the file.
+TEST_F(Files, NewContentAndTruncationAnswerAsOnWindows) {
+    struct Case {
+        DWORD access, creation;
+        bool readOnly;
+        DWORD error;        // ERROR_SUCCESS: opened
+        const char* after;  // the file afterwards
+    };
+    const Case cases[] = {
+        {GENERIC_READ, CREATE_ALWAYS, false, ERROR_SUCCESS, ""},
+        {0, CREATE_ALWAYS, false, ERROR_SUCCESS, ""},
+        {0, CREATE_ALWAYS, true, ERROR_ACCESS_DENIED, "MZ library"},
+        {GENERIC_READ, TRUNCATE_EXISTING, false, ERROR_INVALID_PARAMETER, "MZ library"},
+        {FILE_WRITE_DATA, TRUNCATE_EXISTING, false, ERROR_INVALID_PARAMETER, "MZ library"},
+        {GENERIC_WRITE, TRUNCATE_EXISTING, false, ERROR_SUCCESS, ""},
+        {GENERIC_WRITE, TRUNCATE_EXISTING, true, ERROR_ACCESS_DENIED, "MZ library"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << std::hex << c.access << " " << c.creation);
+        drive.WriteFile("windows/system32/capi2032.dll", "MZ library");
+        ASSERT_TRUE(SetFileAttributesA(dll, c.readOnly ? FILE_ATTRIBUTE_READONLY : 0));
+        SetLastError(0xDEAD);
+        HANDLE h = Open(dll, c.access, 0, c.creation);
+        if (c.error == ERROR_SUCCESS) {
+            ASSERT_NE(h, INVALID_HANDLE_VALUE);
+            EXPECT_EQ(GetLastError(), c.creation == CREATE_ALWAYS
+                                          ? static_cast<DWORD>(ERROR_ALREADY_EXISTS)
+                                          : static_cast<DWORD>(ERROR_SUCCESS));
+            CloseHandle(h);
+        } else {
+            EXPECT_EQ(h, INVALID_HANDLE_VALUE);
+            EXPECT_EQ(GetLastError(), c.error);
+        }
+        SetFileAttributesA(dll, FILE_ATTRIBUTE_NORMAL);
+        EXPECT_EQ(drive.ReadFile("windows/system32/capi2032.dll"), c.after);
+    }
+    // The parameter check comes first: a folder answers it too.
+    EXPECT_EQ(Open("C:\\windows", GENERIC_READ, 0, TRUNCATE_EXISTING), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(Open("C:\\windows", GENERIC_WRITE, 0, TRUNCATE_EXISTING), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+}
+
+// FILE_FLAG_DELETE_ON_CLOSE asks for DELETE too, and deletes the file when
+// the process's last handle on it closes; a read-only file refuses it.
+TEST_F(Files, DeleteOnCloseDeletesAtTheLastClose) {
+    const char* temp = "C:\\windows\\temp.bin";
+    HANDLE h = CreateFileA(temp, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                           FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(drive.Exists("windows/temp.bin"));
+    EXPECT_EQ(Open(temp, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING),
+              INVALID_HANDLE_VALUE);  // the flagged handle holds DELETE without sharing it
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    CloseHandle(h);
+    EXPECT_FALSE(drive.Exists("windows/temp.bin"));
+
+    h = CreateFileA(temp, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                    FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    HANDLE reader = Open(temp, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         OPEN_EXISTING);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    CloseHandle(h);
+    EXPECT_TRUE(drive.Exists("windows/temp.bin"));  // the reader still has it open
+    CloseHandle(reader);
+    EXPECT_FALSE(drive.Exists("windows/temp.bin"));
+
+    // In guard mode the deletion goes through the private folder, and leaves
+    // nothing beside the file.
+    posix::SetRemovalGuard(true);
+    h = CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE,
+                    nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    CloseHandle(h);
+    posix::SetRemovalGuard(false);
+    EXPECT_FALSE(drive.Exists("windows/temp.bin"));
+    EXPECT_EQ(List("C:\\windows\\*"), (std::vector<std::string>{".", "..", "system32"}));
+
+    ASSERT_TRUE(SetFileAttributesA(dll, FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(CreateFileA(dll, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          nullptr, OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    SetFileAttributesA(dll, FILE_ATTRIBUTE_NORMAL);
+    EXPECT_TRUE(drive.Exists("windows/system32/capi2032.dll"));
+}
+
+// MoveFileExA as Windows answers it: a move onto itself succeeds, one that
+// changes the letter case only renames (files and folders), and a new name
+// with wildcard characters is refused.
+TEST_F(Files, MovesOntoTheSameNameAndInvalidNames) {
+    const char* same = "C:\\windows\\system32\\capi2032.dll";  // as the name is on disk
+    EXPECT_TRUE(MoveFileExA(same, same, 0));
+    EXPECT_TRUE(MoveFileExA(dll, same, MOVEFILE_REPLACE_EXISTING));
+    EXPECT_TRUE(drive.Exists("windows/system32/capi2032.dll"));
+    EXPECT_TRUE(MoveFileExA(dll, "C:\\windows\\system32\\Capi2032.Dll", 0));
+    EXPECT_TRUE(drive.Exists("windows/system32/Capi2032.Dll"));
+    EXPECT_FALSE(drive.Exists("windows/system32/capi2032.dll"));
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(dll, &data);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    EXPECT_STREQ(data.cFileName, "Capi2032.Dll");
+    FindClose(find);
+
+    drive.MakeDirs("windows/Old");
+    EXPECT_TRUE(MoveFileExA("C:\\windows\\old", "C:\\windows\\OLD", 0));
+    EXPECT_TRUE(drive.Exists("windows/OLD"));
+    EXPECT_FALSE(drive.Exists("windows/Old"));
+
+    for (const char* bad : {"w*.dll", "w?.dll", "w<.dll", "w>.dll", "w\".dll", "w|.dll"}) {
+        SCOPED_TRACE(bad);
+        const std::string target = std::string("C:\\windows\\") + bad;
+        SetLastError(0);
+        EXPECT_FALSE(MoveFileExA(dll, target.c_str(), MOVEFILE_REPLACE_EXISTING));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_NAME));
+    }
+    EXPECT_TRUE(drive.Exists("windows/system32/Capi2032.Dll"));
+}
+
+// MOVEFILE_REPLACE_EXISTING replaces neither a folder nor a read-only file nor
+// a file that a handle holds open (sharing every right, in this process or in
+// another); a folder does replace a file, and the replacement takes the name
+// as the caller spelt it.
+TEST_F(Files, ReplacingMovesAnswerAsOnWindows) {
+    const char* target = "C:\\windows\\TARGET.DLL";
+    const DWORD all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    drive.WriteFile("windows/target.dll", "target");
+    drive.MakeDirs("windows/folder");
+    drive.MakeDirs("windows/other");
+
+    ASSERT_TRUE(SetFileAttributesA(target, FILE_ATTRIBUTE_READONLY));
+    EXPECT_FALSE(MoveFileExA(dll, target, MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    ASSERT_TRUE(SetFileAttributesA(target, FILE_ATTRIBUTE_NORMAL));
+
+    HANDLE open = Open(target, GENERIC_READ, all, OPEN_EXISTING);
+    ASSERT_NE(open, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(MoveFileExA(dll, target, MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    CloseHandle(open);
+    {
+        support::HeldFile holder(target, 0, all);
+        ASSERT_TRUE(holder.Holding());
+        EXPECT_FALSE(MoveFileExA(dll, target, MOVEFILE_REPLACE_EXISTING));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    }
+    EXPECT_FALSE(MoveFileExA(dll, "C:\\windows\\folder", MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(
+        MoveFileExA("C:\\windows\\other", "C:\\windows\\folder", MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(drive.ReadFile("windows/target.dll"), "target");
+
+    EXPECT_TRUE(MoveFileExA(dll, target, MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(drive.ReadFile("windows/TARGET.DLL"), "MZ library");
+    EXPECT_FALSE(drive.Exists("windows/target.dll"));
+    EXPECT_FALSE(drive.Exists("windows/system32/capi2032.dll"));
+
+    EXPECT_TRUE(MoveFileExA("C:\\windows\\folder", target, MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(GetFileAttributesA(target), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+    EXPECT_FALSE(drive.Exists("windows/folder"));
 }
 
 TEST(LegacyFiles, ReadMoveAndCloseAsTheWin32CallsDo) {

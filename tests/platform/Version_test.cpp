@@ -7,10 +7,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "platform/Windows.h"
 #include "tests/support/PeWriter.h"
+#include "tests/support/TempDrive.h"
 
 namespace {
 
@@ -146,6 +149,41 @@ TEST_F(VersionFiles, UnicodeValuesWithoutAnsiLetterBecomeQuestionMarks) {
     EXPECT_EQ(length, 6u);
 }
 
+// Characters that are no letters of the ANSI code page but look like one are
+// handed out as that letter, as Windows' best-fit table for 1252 has them; a
+// key written in such letters is another key, since Windows compares keys in
+// Unicode.
+TEST_F(VersionFiles, LookAlikeLettersOfValuesBecomeTheirAnsiLetters) {
+    fixtures::VersionNode root = fixtures::VersionTree32(fixtures::CompanySpec("x"));
+    fixtures::VersionNode& company = root.children[0].children[0].children[0];
+    // "QZM GmbH" in fullwidth Q, Z with caron, M, ideographic space, G, m, b
+    // and H with circumflex; then a minus sign and "Co".
+    const uint16_t text[] = {0xFF31, 0x017D, 0xFF2D, 0x3000, 0xFF27, 0xFF4D,
+                             0xFF42, 0x0124, 0x2212, 'C',    'o',    0};
+    company.value.clear();
+    for (uint16_t unit : text) {
+        company.value.push_back(static_cast<uint8_t>(unit));
+        company.value.push_back(static_cast<uint8_t>(unit >> 8));
+    }
+    company.valueLength = static_cast<uint16_t>(sizeof text / sizeof text[0]);
+    std::vector<uint8_t> block = fixtures::Encode32(root);
+    Info info(Write("fw.dll", fixtures::Pe(block)));
+    UINT length = 0;
+    // Z with caron is a letter of the code page: it keeps its own byte.
+    EXPECT_EQ(info.Text(kCompany, &length), "Q\x8EM GmbH-Co");
+    EXPECT_EQ(length, 12u);
+
+    // The key "CompanyName" with a fullwidth C.
+    const uint8_t key[] = {'C', 0, 'o', 0, 'm', 0, 'p', 0, 'a', 0, 'n', 0, 'y', 0, 'N', 0};
+    auto at = std::search(block.begin(), block.end(), std::begin(key), std::end(key));
+    ASSERT_NE(at, block.end());
+    at[0] = 0x23;
+    at[1] = 0xFF;
+    Info other(Write("fwkey.dll", fixtures::Pe(block)));
+    ASSERT_TRUE(other.ok);
+    EXPECT_EQ(other.Text(kCompany), "<none>");
+}
+
 TEST_F(VersionFiles, OnlyTheFirstTranslationIsAsked) {
     fixtures::VersionSpec spec = fixtures::CompanySpec("QZM GmbH");
     spec.translations = {0x04b00409u, 0x04b00407u};
@@ -231,8 +269,80 @@ TEST_F(VersionFiles, FilesWithoutVersionInformation) {
     EXPECT_EQ(GetFileVersionInfoSizeA(nullptr, nullptr), 0u);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
     void* value = &value;
-    EXPECT_FALSE(VerQueryValueA(nullptr, "\\", &value, nullptr));
-    EXPECT_EQ(value, nullptr);
+    UINT length = 7;
+    EXPECT_FALSE(VerQueryValueA(nullptr, "\\", &value, &length));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(value, &value);  // untouched, as on Windows
+    EXPECT_EQ(length, 7u);
+}
+
+// As on Windows, a look-up that fails leaves the caller's pointer as it was
+// and sets the length to 0, in every kind of block.
+TEST_F(VersionFiles, FailedLookUpsLeaveTheCallersPointer) {
+    fixtures::VersionSpec noFixedSpec = fixtures::CompanySpec("QZM GmbH");
+    noFixedSpec.fixedInfo = false;
+    const std::string pe = Write("a.dll", fixtures::DllWithCompany("QZM GmbH"));
+    const std::string ne =
+        Write("a.exe", fixtures::Ne(fixtures::VersionBlock16(fixtures::CompanySpec("QZM GmbH"))));
+    const std::string noFixed =
+        Write("nf.dll", fixtures::Pe(fixtures::VersionBlock32(noFixedSpec)));
+    const std::pair<const std::string*, const char*> cases[] = {
+        {&pe, "\\StringFileInfo\\040704b0\\CompanyNam"},
+        {&pe, "String"},
+        {&ne, "\\StringFileInfo\\040704b0\\Company"},
+        {&noFixed, "\\"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.second);
+        Info info(*c.first);
+        ASSERT_TRUE(info.ok);
+        void* value = &info;
+        UINT length = 7;
+        SetLastError(0);
+        EXPECT_FALSE(info.Query(c.second, &value, &length));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_TYPE_NOT_FOUND));
+        EXPECT_EQ(value, static_cast<void*>(&info));
+        EXPECT_EQ(length, 0u);
+    }
+}
+
+// A block that its caller grew after GetFileVersionInfoA, by appending a node
+// and raising the root's length: the new node's values are answered, the text
+// in an ANSI copy behind the grown block (the caller's buffer holds twice its
+// length plus four bytes, as the size answer's rule asks), and the old values
+// still are.
+TEST_F(VersionFiles, ValuesOfAGrownBlockAreAnswered) {
+    Info info(Write("grow.dll", fixtures::DllWithCompany("QZM GmbH")));
+    ASSERT_TRUE(info.ok);
+    fixtures::VersionNode extra;
+    extra.key = "Extra";
+    extra.children.push_back(fixtures::TextNode32("Text", "B-)"));
+    fixtures::VersionNode binary;
+    binary.key = "Binary";
+    binary.value = {0xEF, 0xBE, 0xAD, 0xDE};
+    binary.valueLength = 4;
+    extra.children.push_back(binary);
+    const std::vector<uint8_t> node = fixtures::Encode32(extra);
+    const size_t rootLength = info.block[0] | (info.block[1] << 8);
+    ASSERT_EQ(rootLength % 4, 0u);
+    std::vector<uint8_t> grown(info.block.begin(), info.block.begin() + rootLength);
+    grown.insert(grown.end(), node.begin(), node.end());
+    const size_t grownLength = grown.size();
+    fixtures::Put16(grown, 0, static_cast<uint16_t>(grownLength));
+    grown.resize(grownLength * 2 + 4, 0xCD);
+
+    void* value = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(grown.data(), "Extra\\Binary", &value, &length));
+    EXPECT_EQ(length, 4u);
+    EXPECT_EQ(std::memcmp(value, "\xEF\xBE\xAD\xDE", 4), 0);
+    ASSERT_TRUE(VerQueryValueA(grown.data(), "Extra\\Text", &value, &length));
+    EXPECT_EQ(length, 4u);
+    EXPECT_STREQ(static_cast<const char*>(value), "B-)");
+    EXPECT_GE(static_cast<uint8_t*>(value), grown.data() + grownLength + 4);
+    ASSERT_TRUE(VerQueryValueA(grown.data(), kCompany, &value, &length));
+    EXPECT_STREQ(static_cast<const char*>(value), "QZM GmbH");
+    EXPECT_LT(static_cast<uint8_t*>(value) + length, grown.data() + grown.size());
 }
 
 TEST_F(VersionFiles, MalformedTreesEndTheirWalkSafely) {
@@ -325,4 +435,108 @@ TEST_F(VersionFiles, AFileHeldOpenBySomeoneElseIsStillRead) {
     EXPECT_TRUE(info.ok);
     EXPECT_EQ(info.Text(kCompany), "QZM GmbH");
     CloseHandle(holder);
+}
+
+namespace {
+
+// The CompanyName that the version functions read for `name`; "<none>" when
+// they find no file or no version information (*error then says why).
+std::string CompanyOf(const char* name, DWORD* error) {
+    *error = ERROR_SUCCESS;
+    const DWORD size = GetFileVersionInfoSizeA(name, nullptr);
+    if (size == 0) {
+        *error = GetLastError();
+        return "<none>";
+    }
+    std::vector<uint8_t> block(size);
+    void* value = nullptr;
+    UINT length = 0;
+    if (!GetFileVersionInfoA(name, 0, size, block.data()) ||
+        !VerQueryValueA(block.data(), kCompany, &value, &length)) {
+        *error = GetLastError();
+        return "<none>";
+    }
+    return static_cast<const char*>(value);
+}
+
+}  // namespace
+
+// A bare module name is looked for where the loader looks for it: the
+// program's folder, the system folder, the 16-bit system folder, the Windows
+// folder, the current directory, with ".dll" added to a name without an
+// extension. The first file found counts when it is a PE image; otherwise,
+// and for a name with a folder, the name is read as given.
+TEST(VersionSearch, BareModuleNamesAreFoundAsTheLoaderFindsThem) {
+    support::TempDrive drive;
+    char saved[MAX_PATH];
+    ASSERT_GT(GetCurrentDirectoryA(sizeof saved, saved), 0u);
+    struct Placed {
+        std::string path;
+        const char* company;
+        bool ne;
+    };
+    char self[4096];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    ASSERT_GT(n, 0);
+    std::string programFolder(self, static_cast<size_t>(n));
+    programFolder.resize(programFolder.find_last_of('/'));
+    const std::string inProgram = "purgelib_search_" + std::to_string(getpid()) + ".dll";
+    const std::vector<Placed> files = {
+        {"windows/system32/" + inProgram, "system32", false},
+        {"windows/system32/one.dll", "system32", false},
+        {"windows/system/one.dll", "system", false},
+        {"windows/one.dll", "windows", false},
+        {"work/one.dll", "current", false},
+        {"windows/system/two.dll", "system", false},
+        {"windows/two.dll", "windows", false},
+        {"windows/three.dll", "windows", false},
+        {"work/three.dll", "current", false},
+        {"work/four.dll", "current", false},
+        {"windows/system32/five.dll", "system32", true},
+        {"work/five.dll", "current", false},
+        {"windows/system32/six.dll", "system32", true},
+        {"work/sub/seven.dll", "sub", false},
+    };
+    for (const Placed& f : files) {
+        drive.MakeDirs(f.path.substr(0, f.path.find_last_of('/')));
+        const std::vector<uint8_t> image =
+            f.ne ? fixtures::Ne(fixtures::VersionBlock16(fixtures::CompanySpec(f.company)))
+                 : fixtures::DllWithCompany(f.company);
+        ASSERT_TRUE(fixtures::WriteBytes(drive.Host(f.path), image));
+    }
+    // The program's folder is the test's build folder; where it cannot be
+    // written, the first place of the order goes untested.
+    const std::string programFile = programFolder + "/" + inProgram;
+    const bool inProgramFolder =
+        fixtures::WriteBytes(programFile, fixtures::DllWithCompany("program"));
+    ASSERT_TRUE(SetCurrentDirectoryA("C:\\work"));
+
+    struct Case {
+        std::string name;
+        const char* company;
+        DWORD error;
+    };
+    const Case cases[] = {
+        {inProgram, inProgramFolder ? "program" : "system32", ERROR_SUCCESS},
+        {"one.dll", "system32", ERROR_SUCCESS},
+        {"ONE", "system32", ERROR_SUCCESS},  // ".dll" added
+        {"two.dll", "system", ERROR_SUCCESS},
+        {"three.dll", "windows", ERROR_SUCCESS},
+        {"four.dll", "current", ERROR_SUCCESS},
+        {"five.dll", "current", ERROR_SUCCESS},  // an NE file is no module for the loader
+        {"six.dll", "<none>", ERROR_FILE_NOT_FOUND},
+        {"seven.dll", "<none>", ERROR_FILE_NOT_FOUND},
+        {"sub\\seven.dll", "sub", ERROR_SUCCESS},  // a folder: as given
+        {".\\one.dll", "current", ERROR_SUCCESS},
+        {"C:one.dll", "current", ERROR_SUCCESS},
+        {"missing.dll", "<none>", ERROR_FILE_NOT_FOUND},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DWORD error = 0;
+        EXPECT_EQ(CompanyOf(c.name.c_str(), &error), c.company);
+        EXPECT_EQ(error, c.error);
+    }
+    unlink(programFile.c_str());
+    SetCurrentDirectoryA(saved);
 }
