@@ -440,6 +440,8 @@ void SetDriveRoot(const char* hostFolder) {
     while (g_driveRoot.size() > 1 && g_driveRoot.back() == '/') g_driveRoot.pop_back();
     g_rootFd.Reset(
         g_driveRoot.empty() ? -1 : open(g_driveRoot.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    // The files examined under the last root are not this root's files.
+    ForgetIdentities();
 }
 
 std::string DriveRoot() {

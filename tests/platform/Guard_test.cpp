@@ -129,8 +129,7 @@ TEST_F(Guarded, ASwappedFileIsNeitherOpenedChangedNorRemoved) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        support::TempDrive drive;
-        posix::SetRemovalGuard(true);  // nothing recorded from the case before
+        support::TempDrive drive;  // another root: nothing recorded from the case before
         drive.WriteFile("windows/system32/CAPI2032.DLL", kMaker);
         drive.WriteFile("windows/system32/foreign.dll", kForeign);
         drive.WriteFile("windows/other32/CAPI2032.DLL", kForeign);
@@ -149,6 +148,23 @@ TEST_F(Guarded, ASwappedFileIsNeitherOpenedChangedNorRemoved) {
         EXPECT_EQ(ModeOf(drive.Host("windows/system32/CAPI2032.DLL")), 0644u);
         EXPECT_TRUE(PrivateFolders(drive.Host("windows/system32")).empty());
     }
+}
+
+TEST_F(Guarded, EachDriveRootIsExaminedAfresh) {
+    // The same C:\ path under two roots names two files; the second is no swap
+    // of the first.
+    const char* path = "C:\\windows\\system\\capi20.dll";
+    auto opens = [path] {
+        HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        return h != INVALID_HANDLE_VALUE && CloseHandle(h);
+    };
+    drive.WriteFile("windows/system/capi20.dll", kForeign);
+    EXPECT_TRUE(opens());
+    support::TempDrive other;
+    other.WriteFile("windows/system/capi20.dll", kMaker);
+    EXPECT_TRUE(opens()) << GetLastError();
+    EXPECT_TRUE(DeleteFileA(path)) << GetLastError();
 }
 
 TEST_F(Guarded, ASwapAtTheMomentOfRemovalPutsTheForeignFileBack) {
