@@ -6,6 +6,8 @@
 // fold with it.
 #pragma once
 
+#include <string>
+
 inline unsigned char LowerWindows1252(unsigned char ch) {
     if (ch >= 'A' && ch <= 'Z') return static_cast<unsigned char>(ch + 0x20);
     if (ch >= 0xC0 && ch <= 0xDE && ch != 0xD7) return static_cast<unsigned char>(ch + 0x20);
@@ -38,4 +40,14 @@ inline unsigned char UpperWindows1252(unsigned char ch) {
         default:
             return ch;
     }
+}
+
+// Whether two Windows-1252 texts are equal when letter case is ignored.
+inline bool EqualFolded(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (LowerWindows1252(static_cast<unsigned char>(a[i])) !=
+            LowerWindows1252(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
 }

@@ -32,15 +32,6 @@ std::string LastComponent(const char* path) {
     return name;
 }
 
-bool EqualFolded(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (LowerWindows1252(static_cast<unsigned char>(a[i])) !=
-            LowerWindows1252(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 bool SameFolder(int a, int b) {
     struct stat sa, sb;
     return fstat(a, &sa) == 0 && fstat(b, &sb) == 0 && sa.st_dev == sb.st_dev &&

@@ -42,14 +42,7 @@ bool IsLetter(char ch) {
     return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z');
 }
 
-bool EqualFolded(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (LowerWindows1252(static_cast<unsigned char>(a[i])) !=
-            LowerWindows1252(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
+using ::EqualFolded;
 
 bool EqualFolded(const char* a, size_t length, const char* b) {
     if (std::strlen(b) != length) return false;

@@ -34,18 +34,7 @@ typedef HANDLE HLOCAL;
 #define MAKELONG(low, high) ((LONG)(((WORD)(low)) | ((DWORD)((WORD)(high))) << 16))
 #endif
 
-/* Specific access rights and flags of CreateFileA. */
-#ifndef FILE_READ_DATA
-#define FILE_READ_DATA 0x0001u
-#define FILE_WRITE_DATA 0x0002u
-#define FILE_APPEND_DATA 0x0004u
-#define FILE_READ_EA 0x0008u
-#define FILE_WRITE_EA 0x0010u
-#define FILE_EXECUTE 0x0020u
-#define FILE_DELETE_CHILD 0x0040u
-#define FILE_READ_ATTRIBUTES 0x0080u
-#define FILE_WRITE_ATTRIBUTES 0x0100u
-#endif
+/* Rights and flags of CreateFileA that the layer does not declare. */
 #ifndef READ_CONTROL
 #define READ_CONTROL 0x00020000u
 #endif
