@@ -9,11 +9,10 @@
 #include <cstring>
 #include <new>
 
+#include "debuglog/Listeners.h"
 #include "debuglog/LogState.h"
-#ifndef _WIN32
-#include "platform/posix/Sinks.h"
-#endif
 
+using debuglog::DebuggerListens;
 using debuglog::Shared;
 using debuglog::SharedLock;
 
@@ -22,15 +21,6 @@ namespace {
 bool EndsInNewline(const char* text) {
     size_t length = std::strlen(text);
     return length > 0 && text[length - 1] == '\n';
-}
-
-// Whether a text sent to the debugger channel reaches anyone.
-bool DebuggerListens() {
-#ifdef _WIN32
-    return true;
-#else
-    return posix::DebugListening();
-#endif
 }
 
 // Whether a trace reaches anyone; the caller holds the shared lock.

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "debuglog/DebugFile.h"
+#include "debuglog/Listeners.h"
 #include "debuglog/LogState.h"
 
 namespace {
@@ -98,7 +99,8 @@ void CDebugOutput::Output(int takeLock) {
             capacity = next;
             allocation = bytes;
         }
-        OutputDebugStringA(text);
+        // Also with a log file open, the channel is spared texts nobody hears.
+        if (debuglog::DebuggerListens()) OutputDebugStringA(text);
     }
     if (takeLock) LeaveCriticalSection(&lock);
 }

@@ -31,6 +31,7 @@ RELAY_CALLS = [
     "kernel32.SetFileAttributesA",
     "kernel32.DeleteFileA",
     "kernel32.MoveFileExA",
+    "kernel32.OutputDebugStringA",
     "version.GetFileVersionInfoSizeA",
 ]
 
