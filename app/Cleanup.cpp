@@ -20,8 +20,6 @@ namespace {
 constexpr unsigned kPathSize = 260;
 constexpr unsigned kLocalSize = 255;
 
-// FILE_ATTRIBUTE_DEVICE: a pipe, socket or device stands at the path.
-constexpr DWORD kDeviceAttribute = 0x40;
 // The attributes SetFileAttributesA can give back.
 constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                       FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
@@ -60,7 +58,7 @@ int FindFile(CPathStr* file, const char* path, LibraryReport* record, int* handl
     // is never opened) is someone else's; a file is one that cannot be read.
     const DWORD attributes = GetFileAttributesA(path);
     if (attributes != INVALID_FILE_ATTRIBUTES &&
-        (attributes & (FILE_ATTRIBUTE_DIRECTORY | kDeviceAttribute))) {
+        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE))) {
         record->finding = Finding::kNotAFile;
     } else {
         *handled = CannotExamine(record, error, "the existence test could not open it");

@@ -14,11 +14,9 @@ namespace {
 
 constexpr unsigned kLocalSize = 255;
 
-// Error codes that not every platform header names.
-constexpr DWORD kFileInvalid = 1006;          // ERROR_FILE_INVALID: the file was replaced
-constexpr DWORD kIoDevice = 1117;             // ERROR_IO_DEVICE
-constexpr DWORD kCantResolveFileName = 1921;  // ERROR_CANT_RESOLVE_FILENAME: ambiguous name
-constexpr DWORD kCrc = 23;                    // ERROR_CRC: the medium could not be read
+// Error codes the platform layer does not name.
+constexpr DWORD kIoDevice = 1117;  // ERROR_IO_DEVICE
+constexpr DWORD kCrc = 23;         // ERROR_CRC: the medium could not be read
 
 }  // namespace
 
@@ -33,9 +31,9 @@ bool IsAccessError(DWORD error) {
         case ERROR_READ_FAULT:
         case ERROR_FILENAME_EXCED_RANGE:
         case kCrc:
-        case kFileInvalid:
+        case ERROR_FILE_INVALID:  // the file was replaced meanwhile
         case kIoDevice:
-        case kCantResolveFileName:
+        case ERROR_CANT_RESOLVE_FILENAME:  // an ambiguous name
             return true;
         default:
             return false;

@@ -115,17 +115,15 @@ void ListenToTraces(bool on) {
     posix::SetDebugListener(on);
 }
 
-// ERROR_CANT_RESOLVE_FILENAME: what the guarded layer answers for a name that
-// more than one entry matches when letter case is ignored.
-constexpr DWORD kCantResolveFilename = 1921;
-
 // For a library that failed on names that differ only in letter case, the
 // entries that collide, after what the run noted: "...; colliding entries:
 // C:\windows\system\CAPI.DLL, C:\windows\system\capi.dll".
 void AddCollisions(const std::string& root, RunReport* run) {
     for (LibraryReport& library : run->libraries) {
-        if (library.examineError != kCantResolveFilename &&
-            library.deleteError != kCantResolveFilename)
+        // The guarded layer's answer for a name that more than one entry
+        // matches when letter case is ignored.
+        if (library.examineError != ERROR_CANT_RESOLVE_FILENAME &&
+            library.deleteError != ERROR_CANT_RESOLVE_FILENAME)
             continue;
         std::string names;
         for (const std::string& host : posix::CollidingEntries(library.path.c_str())) {
@@ -170,15 +168,13 @@ std::string AbsoluteHostPath(const std::string& name) {
     return dir + (dir.back() == '/' ? "" : "/") + name;
 }
 
-std::string Utf8(const std::string& ansi) {
-    return posix::AnsiToUtf8Text(ansi.data(), ansi.size());
-}
-
 // One drive root's report and message as stdout shows them.
 std::string RootText(const report::RootRun& root) {
     std::string text = "Drive root: " + root.root + "\n";
-    for (const std::string& line : report::ReportLines(root.run)) text += Utf8(line) + "\n";
-    text += "\n" + Utf8(cleanup::kCaption) + "\n" + Utf8(root.run.message) + "\n";
+    for (const std::string& line : report::ReportLines(root.run))
+        text += report::AnsiToUtf8(line) + "\n";
+    text += "\n" + report::AnsiToUtf8(cleanup::kCaption) + "\n" +
+            report::AnsiToUtf8(root.run.message) + "\n";
     return text;
 }
 

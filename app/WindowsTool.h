@@ -7,14 +7,15 @@
 #pragma once
 
 #include "app/Options.h"
+#include "platform/Windows.h"
 
 namespace wintool {
 
 // The usage shown by /?.
 extern const char* const kUsage;
 // The box styles of the usage and of a refused command line.
-constexpr unsigned kUsageStyle = 0x00000040u | 0x00010000u;    // information, foreground
-constexpr unsigned kRefusalStyle = 0x00000030u | 0x00010000u;  // warning, foreground
+constexpr unsigned kUsageStyle = MB_ICONINFORMATION | MB_SETFOREGROUND;
+constexpr unsigned kRefusalStyle = MB_ICONWARNING | MB_SETFOREGROUND;
 
 // Runs what `options` ask for and returns the process's exit code. A log
 // file name must already name its folder (WinMain makes it a full path).

@@ -93,7 +93,7 @@ CDebugFile* CDebugFile::OpenForOwner(int* opened, const char* openedTrace) {
 int CDebugFile::AnyoneListens() {
     if (Shared().enabled.load() || DebuggerListens()) return 1;
     SharedLock guard;
-    return TraceHeard() ? 1 : 0;
+    return Shared().fileHandle != INVALID_HANDLE_VALUE ? 1 : 0;
 }
 
 int CDebugFile::ShowInstances() {

@@ -3,10 +3,10 @@
 // All instances of a process share one log state (LogState.h, private to
 // debuglog): the log file, its name, a state code, the count of open instances
 // and the switches, behind one recursive lock. Each instance owns only its
-// formatting and debugger output buffer and a few flags. A trace reaches the debugger channel
-// (OutputDebugStringA) as
-// "[QZMPurgeLib,0x<thread id>] <text>", and the log file only while file
-// logging is switched on with Enable.
+// formatting and debugger output buffer and a few flags. A trace reaches the
+// debugger channel (OutputDebugStringA) as "[QZMPurgeLib,0x<thread id>] <text>"
+// while someone listens there, and the log file only while file logging is
+// switched on with Enable.
 #pragma once
 
 #include <cstdarg>
@@ -96,11 +96,10 @@ public:
     static constexpr int kOwnerOpenFailed = 102;
 
     // 1 when a trace can reach anyone: the log file is on (switched on, or
-    // still open), or someone listens to the debugger channel. On Windows
-    // that is always assumed: a debugger or a debug viewer may listen, and
-    // only OutputDebugStringA can tell. Work whose only use is a trace (the
-    // text around a search hit) is skipped when this is 0; the trace
-    // operations themselves then return before formatting anything.
+    // still open), or someone listens to the debugger channel (Listeners.h).
+    // Work whose only use is a trace (the text around a search hit) is
+    // skipped when this is 0; the trace operations themselves then return
+    // before formatting anything.
     static int AnyoneListens();
 
     // Bytes to allocate for formatting `format` with `args` in the file-only

@@ -161,6 +161,7 @@ typedef HANDLE HGLOBAL;
 
 // Message box styles and answers.
 #define MB_OK 0x0u
+#define MB_ICONWARNING 0x30u
 #define MB_ICONINFORMATION 0x40u
 #define MB_SETFOREGROUND 0x10000u
 #define IDOK 1
