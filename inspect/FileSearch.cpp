@@ -15,8 +15,6 @@ namespace {
 
 constexpr unsigned kNameSize = 255;
 constexpr int kFromCurrent = 1;
-// ERROR_OPEN_FAILED: for an open that failed without saying why.
-constexpr DWORD kOpenFailed = 110;
 
 }  // namespace
 
@@ -67,7 +65,7 @@ int CFileSearch::Search(const char* text, int report) {
     if (file == HFILE_ERROR) {
         // Taken before the first trace, which may change it.
         const DWORD error = GetLastError();
-        m_readError = error != NO_ERROR ? error : kOpenFailed;
+        m_readError = error != NO_ERROR ? error : ERROR_OPEN_FAILED;
         if (m_log) {
             m_log->TraceLine("%s", "error");
             m_log->TraceLine("OpenFile '%s' %d", m_fileName.GetBuffer(), static_cast<int>(error));

@@ -62,7 +62,7 @@ DWORD ErrnoToWin32(int err) {
         case EBADF:
             return ERROR_INVALID_HANDLE;
         case ELOOP:
-            return 1921u;
+            return ERROR_CANT_RESOLVE_FILENAME;
         case EIO:
             return ERROR_GEN_FAILURE;
         case EAGAIN:

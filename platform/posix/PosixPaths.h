@@ -88,17 +88,16 @@ enum class Device { kNone, kNul, kHardware, kVolume };
 Device DeviceOfName(const std::string& name, size_t* length = nullptr);
 
 struct ResolvedPath {
-    std::string host;      // host path (UTF-8), for messages and host-side names
-    std::string key;       // the path in one Windows form (upper case), for guard records
-    bool exists = false;   // the entry exists and, if a link, leads somewhere
-    bool present = false;  // there is an entry of that name (a dangling link, too)
-    bool isRoot = false;   // the path is the root of its drive
+    std::string host;     // host path (UTF-8), for messages and host-side names
+    std::string key;      // the path in one Windows form (upper case), for guard records
+    bool exists = false;  // the entry exists and, if a link, leads somewhere
+    bool isRoot = false;  // the path is the root of its drive
     Device device = Device::kNone;
     Fd root;                 // the root the path resolves in
     Fd parent;               // O_PATH: the folder that holds the entry (not for the root)
     std::string name;        // the entry's host name in `parent`
     std::string relative;    // the entry's host path from `root`, for links
-    struct stat entry = {};  // the entry itself (lstat) when present
+    struct stat entry = {};  // the entry itself (lstat) when there is one
 };
 
 // Maps a Windows path to the host. Fails (false, with a Win32 error code in

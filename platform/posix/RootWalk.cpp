@@ -28,11 +28,6 @@ constexpr int kRenameRetries = 16;
 enum KernelState : int { kUnknown, kAvailable, kMissing };
 std::atomic<int> g_kernel{kUnknown};
 
-bool OwnWalkChosen() {
-    BOOL result = TRUE;
-    return Decided("openat2", &result) && !result;
-}
-
 int KernelOpen(int root, const std::string& path, int flags, mode_t mode) {
     struct open_how how = {};
     how.flags = static_cast<unsigned long long>(flags | O_CLOEXEC);
@@ -173,13 +168,14 @@ void Fd::Reset(int fd) {
 }
 
 bool KernelResolvesInRoot() {
-    if (OwnWalkChosen()) return false;
+    if (DecidedToFail("openat2")) return false;
     Fd root(open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
     return root.Valid() && KernelHasOpenat2(root.Get());
 }
 
 int OpenInRoot(int root, const std::string& path, int flags, mode_t mode) {
-    if (!OwnWalkChosen() && KernelHasOpenat2(root)) return KernelOpen(root, path, flags, mode);
+    if (!DecidedToFail("openat2") && KernelHasOpenat2(root))
+        return KernelOpen(root, path, flags, mode);
     return OwnOpen(root, path, flags, mode);
 }
 
