@@ -319,10 +319,13 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
         entry.attributes = FILE_ATTRIBUTE_ARCHIVE;
         state->entries.push_back(entry);
     } else {
-        // fdopendir takes the descriptor over.
-        DIR* dir = fdopendir(fcntl(folderFd.Get(), F_DUPFD_CLOEXEC, 0));
+        // fdopendir takes the copy over once it succeeds.
+        const int listing = fcntl(folderFd.Get(), F_DUPFD_CLOEXEC, 0);
+        DIR* dir = listing >= 0 ? fdopendir(listing) : nullptr;
         if (!dir) {
-            posix::SetLastErrorFromErrno(errno);
+            const int error = errno;
+            if (listing >= 0) close(listing);
+            posix::SetLastErrorFromErrno(error);
             delete state;
             return INVALID_HANDLE_VALUE;
         }
@@ -344,8 +347,11 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
 
         // A folder other than a drive root lists itself and its parent first;
         // the parent is the one inside the root.
-        posix::Fd driveRoot(open(posix::DriveRoot().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-        bool isRoot = SameObject(folderStat, root) || SameObject(folderStat, driveRoot.Get());
+        bool isRoot = SameObject(folderStat, root);
+        if (!isRoot) {  // a Z: path may name the drive root as well
+            posix::Fd driveRoot(open(posix::DriveRoot().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+            isRoot = SameObject(folderStat, driveRoot.Get());
+        }
         if (!isRoot) {
             std::string parent = resolved.relative.empty() ? ".." : resolved.relative + "/..";
             for (const char* dots : {".", ".."}) {
