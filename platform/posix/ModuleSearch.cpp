@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -13,6 +12,8 @@
 #include "platform/posix/PosixFiles.h"
 #include "platform/posix/PosixModuleSearch.h"
 #include "platform/posix/PosixPaths.h"
+#include "platform/posix/PosixProcess.h"
+#include "platform/posix/VersionImage.h"
 #include "platform/posix/WinErrors.h"
 #include "platform/posix/WinFiles.h"
 #include "platform/posix/WinSystemDirectories.h"
@@ -38,10 +39,7 @@ std::string ModuleFileName(const char* name) {
 // The folder of the running program, as a host path; empty when the host does
 // not tell it.
 std::string ProgramFolder() {
-    char path[PATH_MAX];
-    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0) return std::string();
-    std::string folder(path, static_cast<size_t>(n));
+    const std::string folder = ExecutableHostPath();
     const size_t slash = folder.find_last_of('/');
     return slash == std::string::npos ? std::string() : folder.substr(0, slash);
 }
@@ -71,13 +69,11 @@ bool IsPeImage(const std::string& path) {
     HANDLE file = OpenForReading(path.c_str());
     bool pe = false;
     if (file != INVALID_HANDLE_VALUE) {
-        uint8_t dos[64];
+        uint8_t dos[version::kDosHeaderSize];
         uint8_t magic[4];
         if (ReadAt(file, 0, dos, sizeof dos) == static_cast<long long>(sizeof dos) &&
             dos[0] == 'M' && dos[1] == 'Z') {
-            const uint32_t next =
-                static_cast<uint32_t>(dos[0x3C]) | (static_cast<uint32_t>(dos[0x3D]) << 8) |
-                (static_cast<uint32_t>(dos[0x3E]) << 16) | (static_cast<uint32_t>(dos[0x3F]) << 24);
+            const uint32_t next = version::Get32(dos + version::kDosNewHeaderOffset);
             pe = ReadAt(file, next, magic, sizeof magic) == static_cast<long long>(sizeof magic) &&
                  std::memcmp(magic, "PE\0\0", 4) == 0;
         }

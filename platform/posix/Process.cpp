@@ -11,6 +11,7 @@
 #include "platform/posix/CallHooks.h"
 #include "platform/posix/PosixCodePage.h"
 #include "platform/posix/PosixPaths.h"
+#include "platform/posix/PosixProcess.h"
 #include "platform/posix/WinErrors.h"
 #include "platform/posix/WinProcess.h"
 
@@ -21,21 +22,6 @@ char g_mainModule;
 
 HMODULE MainModule() {
     return reinterpret_cast<HMODULE>(&g_mainModule);
-}
-
-// The host path of the running executable, empty when it cannot be read.
-std::string ExecutableHostPath() {
-    std::string path(256, '\0');
-    for (;;) {
-        ssize_t n = readlink("/proc/self/exe", &path[0], path.size());
-        if (n < 0) return std::string();
-        if (static_cast<size_t>(n) < path.size()) {
-            path.resize(static_cast<size_t>(n));
-            return path;
-        }
-        if (path.size() >= 65536) return std::string();
-        path.resize(path.size() * 2);
-    }
 }
 
 std::string CanonicalDriveRoot() {
@@ -79,7 +65,7 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {
         SetLastError(ERROR_MOD_NOT_FOUND);
         return 0;
     }
-    std::string host = ExecutableHostPath();
+    std::string host = posix::ExecutableHostPath();
     if (host.empty()) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return 0;
@@ -128,3 +114,21 @@ void GetLocalTime(LPSYSTEMTIME time) {
     time->wSecond = static_cast<WORD>(local.tm_sec);
     time->wMilliseconds = static_cast<WORD>(now.tv_nsec / 1000000);
 }
+
+namespace posix {
+
+std::string ExecutableHostPath() {
+    std::string path(256, '\0');
+    for (;;) {
+        ssize_t n = readlink("/proc/self/exe", &path[0], path.size());
+        if (n < 0) return std::string();
+        if (static_cast<size_t>(n) < path.size()) {
+            path.resize(static_cast<size_t>(n));
+            return path;
+        }
+        if (path.size() >= 65536) return std::string();
+        path.resize(path.size() * 2);
+    }
+}
+
+}  // namespace posix

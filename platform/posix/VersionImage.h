@@ -9,6 +9,11 @@
 namespace posix {
 namespace version {
 
+// The MS-DOS header that starts every image: 64 bytes, with the file offset
+// of the new-style (PE or NE) header in its field e_lfanew.
+constexpr size_t kDosHeaderSize = 64;
+constexpr size_t kDosNewHeaderOffset = 0x3C;  // e_lfanew, 32 bits
+
 inline uint16_t Get16(const uint8_t* p) {
     return static_cast<uint16_t>(p[0] | (p[1] << 8));
 }

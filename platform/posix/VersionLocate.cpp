@@ -23,11 +23,6 @@ long long MemorySource::ReadUpTo(uint64_t offset, void* out, size_t n) const {
 
 namespace {
 
-// The MS-DOS header that starts every image: 64 bytes, with the file offset
-// of the new-style (PE or NE) header in its field e_lfanew.
-const size_t kDosHeaderSize = 64;
-const size_t kDosNewHeaderOffset = 0x3C;  // e_lfanew, 32 bits
-
 // The header of a version block's node: wLength, wValueLength and, in a
 // Unicode block only, wType, 16 bits each.
 const size_t kNodeHeaderSize16 = 4;
