@@ -17,6 +17,7 @@
 #include "platform/posix/PosixCodePage.h"
 #include "platform/posix/PosixDirectories.h"
 #include "platform/posix/PosixErrors.h"
+#include "platform/posix/PosixFileRules.h"
 #include "platform/posix/PosixNamePattern.h"
 #include "platform/posix/PosixPaths.h"
 #include "platform/posix/RootWalk.h"
@@ -150,17 +151,10 @@ bool Describe(int root, int dir, const std::string& relative, const std::string&
     entry->key.clear();
     for (char ch : name)
         entry->key += static_cast<char>(UpperWindows1252(static_cast<unsigned char>(ch)));
-    if (S_ISDIR(st.st_mode)) {
-        entry->attributes = FILE_ATTRIBUTE_DIRECTORY;
-        entry->size = 0;
-    } else if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
-        entry->attributes = FILE_ATTRIBUTE_DEVICE;  // a pipe, socket or device
-        entry->size = 0;
-    } else {
-        entry->attributes =
-            FILE_ATTRIBUTE_ARCHIVE | ((st.st_mode & S_IWUSR) ? 0u : FILE_ATTRIBUTE_READONLY);
-        entry->size = static_cast<uint64_t>(st.st_size);
-    }
+    entry->attributes = posix::AttributesOf(st);
+    entry->size = (entry->attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE))
+                      ? 0
+                      : static_cast<uint64_t>(st.st_size);
     entry->created = ToFileTime(st.st_ctim);
     entry->accessed = ToFileTime(st.st_atim);
     entry->written = ToFileTime(st.st_mtim);
@@ -169,7 +163,7 @@ bool Describe(int root, int dir, const std::string& relative, const std::string&
 
 bool SameObject(const struct stat& a, int fd) {
     struct stat b;
-    return fd >= 0 && fstat(fd, &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+    return fd >= 0 && fstat(fd, &b) == 0 && posix::SameFile(a, b);
 }
 
 void Fill(const FindEntry& entry, LPWIN32_FIND_DATAA data) {

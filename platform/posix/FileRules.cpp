@@ -43,10 +43,6 @@ std::unordered_map<int, OpenRecord> g_records;  // by descriptor
 // Files whose flagged handle has closed while other handles were open.
 std::map<Identity, std::shared_ptr<DeletePlace>> g_pendingDeletes;
 
-bool IsReadOnly(const struct stat& st) {
-    return (st.st_mode & S_IWUSR) == 0;
-}
-
 // Deletes the entry while it is still the file `identity`, as DeleteFileA
 // would (in guard mode through the private folder).
 void DeleteIfStill(const DeletePlace& place, const Identity& identity) {
@@ -98,8 +94,8 @@ bool EmptyOpenFile(int fd, const ResolvedPath& path) {
         return false;
     }
     struct stat opened, now;
-    const bool same = fstat(fd, &opened) == 0 && fstat(writer.Get(), &now) == 0 &&
-                      opened.st_dev == now.st_dev && opened.st_ino == now.st_ino;
+    const bool same =
+        fstat(fd, &opened) == 0 && fstat(writer.Get(), &now) == 0 && SameFile(opened, now);
     if (!same) {
         SetLastError(ERROR_FILE_INVALID);
         return false;

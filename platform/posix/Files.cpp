@@ -38,10 +38,6 @@ HANDLE Register(int fd) {
 }
 
 // Read-only in the Windows sense: the owner may not write.
-bool IsReadOnly(const struct stat& st) {
-    return (st.st_mode & S_IWUSR) == 0;
-}
-
 BOOL Fail(DWORD error) {
     SetLastError(error);
     return FALSE;
@@ -215,8 +211,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
-    if (resolved.exists && (opened.st_dev != examined.st_dev || opened.st_ino != examined.st_ino) &&
-        posix::RemovalGuard()) {
+    if (resolved.exists && !posix::SameFile(opened, examined) && posix::RemovalGuard()) {
         close(fd);
         SetLastError(ERROR_FILE_INVALID);
         return INVALID_HANDLE_VALUE;
@@ -286,10 +281,7 @@ DWORD GetFileAttributesA(LPCSTR name) {
     posix::Fd look;
     struct stat st;
     if (!Examine(resolved, &look, &st)) return INVALID_FILE_ATTRIBUTES;
-    if (S_ISDIR(st.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
-    // A pipe, socket or device in a file's place.
-    if (!S_ISREG(st.st_mode)) return FILE_ATTRIBUTE_DEVICE;
-    return FILE_ATTRIBUTE_ARCHIVE | (IsReadOnly(st) ? FILE_ATTRIBUTE_READONLY : 0u);
+    return posix::AttributesOf(st);  // st is the link's target, never a link
 }
 
 BOOL SetFileAttributesA(LPCSTR name, DWORD attributes) {
@@ -335,7 +327,7 @@ BOOL DeleteFileA(LPCSTR name) {
         if (!Examine(resolved, &look, &object)) return FALSE;
     }
     // A folder, pipe, socket or device is not deleted as a file.
-    if (!S_ISREG(object.st_mode) || IsReadOnly(object)) return Fail(ERROR_ACCESS_DENIED);
+    if (!S_ISREG(object.st_mode) || posix::IsReadOnly(object)) return Fail(ERROR_ACCESS_DENIED);
     if (S_ISREG(entry.st_mode) && DeniedByOthers(resolved, posix::kRightDelete))
         return Fail(ERROR_SHARING_VIOLATION);
     if (!posix::CheckIdentity(resolved.key, entry, object, false)) return FALSE;

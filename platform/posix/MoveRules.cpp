@@ -10,16 +10,13 @@
 #include "platform/AnsiCase.h"
 #include "platform/posix/PosixCodePage.h"
 #include "platform/posix/PosixErrors.h"
+#include "platform/posix/PosixFileRules.h"
 #include "platform/posix/PosixMoveRules.h"
 #include "platform/posix/Sharing.h"
 #include "platform/posix/WinErrors.h"
 
 namespace posix {
 namespace {
-
-bool IsReadOnly(const struct stat& st) {
-    return (st.st_mode & S_IWUSR) == 0;
-}
 
 // The last component of a Windows path, without the trailing dots and spaces
 // that the path's lookup drops.
@@ -34,8 +31,7 @@ std::string LastComponent(const char* path) {
 
 bool SameFolder(int a, int b) {
     struct stat sa, sb;
-    return fstat(a, &sa) == 0 && fstat(b, &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
+    return fstat(a, &sa) == 0 && fstat(b, &sb) == 0 && SameFile(sa, sb);
 }
 
 // renameat(2) within one folder for a change of letter case, whose new
@@ -48,8 +44,7 @@ bool RenameNew(int folder, const std::string& from, const std::string& to) {
     if (errno != EEXIST && errno != EINVAL && errno != ENOSYS) return false;
     struct stat a, b;
     if (fstatat(folder, to.c_str(), &b, AT_SYMLINK_NOFOLLOW) == 0 &&
-        !(fstatat(folder, from.c_str(), &a, AT_SYMLINK_NOFOLLOW) == 0 && a.st_dev == b.st_dev &&
-          a.st_ino == b.st_ino)) {
+        !(fstatat(folder, from.c_str(), &a, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(a, b))) {
         errno = EEXIST;
         return false;
     }

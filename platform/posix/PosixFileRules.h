@@ -14,6 +14,20 @@
 
 namespace posix {
 
+// A file without the owner's write permission is read-only to Windows.
+inline bool IsReadOnly(const struct stat& st) {
+    return (st.st_mode & S_IWUSR) == 0;
+}
+
+// The attributes of what `st` describes: a folder; a pipe, socket or device
+// in a file's place (FILE_ATTRIBUTE_DEVICE); a file (a link whose target is
+// not known, too), read-only or not.
+inline DWORD AttributesOf(const struct stat& st) {
+    if (S_ISDIR(st.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
+    if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) return FILE_ATTRIBUTE_DEVICE;
+    return FILE_ATTRIBUTE_ARCHIVE | (IsReadOnly(st) ? FILE_ATTRIBUTE_READONLY : 0u);
+}
+
 // What CreateFileA's access mask and flags ask for, as Windows reads them.
 struct OpenRequest {
     unsigned shareRights = 0;    // for the share-mode check (RightsOf in Sharing.h)

@@ -177,7 +177,7 @@ int Probe(const Walk& walk, const std::string& name, bool wantFolder, Candidate*
             if (!target.Valid()) return errno;
             // The folder opened must be the one just examined.
             if (fstat(target.Get(), &st) != 0) return errno;
-            if (st.st_dev != entry.st_dev || st.st_ino != entry.st_ino) return EAGAIN;
+            if (!SameFile(st, entry)) return EAGAIN;
         }
         found->folder = std::move(target);
     }

@@ -30,10 +30,6 @@ struct Identity {
 std::mutex g_identityLock;
 std::unordered_map<std::string, Identity> g_identities;
 
-bool Same(const struct stat& a, const struct stat& b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
 // A name for the private folder that nobody else picks by chance.
 std::string PrivateName() {
     unsigned long long random = 0;
@@ -48,7 +44,7 @@ std::string PrivateName() {
 // Removes the private folder when it is still ours and empty.
 void RemovePrivate(int parent, const std::string& name, const struct stat& made) {
     struct stat now;
-    if (fstatat(parent, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 && Same(now, made))
+    if (fstatat(parent, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(now, made))
         unlinkat(parent, name.c_str(), AT_REMOVEDIR);
 }
 
@@ -123,7 +119,7 @@ DWORD RemoveExamined(int parent, const std::string& name, const struct stat& exp
     // Inside the private folder nobody else can reach the entry any more.
     struct stat moved;
     bool expectedOne = fstatat(folder.Get(), name.c_str(), &moved, AT_SYMLINK_NOFOLLOW) == 0 &&
-                       Same(moved, expected);
+                       SameFile(moved, expected);
     if (expectedOne) {
         ReachedStep("DeleteFileA:unlink");
         error = unlinkat(folder.Get(), name.c_str(), 0) == 0 ? ERROR_SUCCESS : ErrnoToWin32(errno);

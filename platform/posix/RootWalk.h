@@ -10,11 +10,17 @@
 // component at a time, never letting the kernel follow a link.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <string>
 
 namespace posix {
+
+// Whether two stat results are of one file (device and inode).
+inline bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
 
 // An owned host descriptor, closed with the object.
 class Fd {
