@@ -51,9 +51,7 @@ void DeleteIfStill(const DeletePlace& place, const Identity& identity) {
     if (fstatat(parent, place.name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0 ||
         entry.st_dev != identity.first || entry.st_ino != identity.second)
         return;
-    const bool removed = RemovalGuard() ? RemoveExamined(parent, place.name, entry) == ERROR_SUCCESS
-                                        : unlinkat(parent, place.name.c_str(), 0) == 0;
-    if (removed) ForgetIdentity(place.key);
+    if (RemoveEntry(parent, place.name, entry) == ERROR_SUCCESS) ForgetIdentity(place.key);
 }
 
 }  // namespace

@@ -77,6 +77,31 @@ bool DeniedByOthers(const posix::ResolvedPath& resolved, unsigned rights) {
     return fd.Valid() && posix::IsDenied(fd.Get(), rights);
 }
 
+// The entry of an existing path as a deletion or move sees it: *entry the
+// entry itself (a link is removed or moved, not what it leads to), *object
+// what it leads to. Last error set on failure.
+bool ExamineEntry(const posix::ResolvedPath& resolved, struct stat* entry, struct stat* object) {
+    if (fstatat(resolved.parent.Get(), resolved.name.c_str(), entry, AT_SYMLINK_NOFOLLOW) != 0) {
+        posix::SetLastErrorFromErrno(errno);
+        return false;
+    }
+    *object = *entry;
+    posix::Fd look;
+    return !S_ISLNK(entry->st_mode) || Examine(resolved, &look, object);
+}
+
+// Whether the entry may go now: no other handle denies its deletion
+// (ERROR_SHARING_VIOLATION otherwise) and, in guard mode, it is the file
+// examined before. Last error set when not.
+bool MayRemove(const posix::ResolvedPath& resolved, const struct stat& entry,
+               const struct stat& object) {
+    if (S_ISREG(entry.st_mode) && DeniedByOthers(resolved, posix::kRightDelete)) {
+        SetLastError(ERROR_SHARING_VIOLATION);
+        return false;
+    }
+    return posix::CheckIdentity(resolved.key, entry, object, false);
+}
+
 }  // namespace
 
 namespace posix {
@@ -317,28 +342,13 @@ BOOL DeleteFileA(LPCSTR name) {
     if (!ResolveExisting(name, &resolved)) return FALSE;
     if (resolved.device != posix::Device::kNone || resolved.isRoot)
         return Fail(ERROR_ACCESS_DENIED);
-    // The entry itself: a link is removed, not what it leads to.
-    struct stat entry;
-    if (fstatat(resolved.parent.Get(), resolved.name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0)
-        return Fail(posix::ErrnoToWin32(errno));
-    struct stat object = entry;
-    if (S_ISLNK(entry.st_mode)) {
-        posix::Fd look;
-        if (!Examine(resolved, &look, &object)) return FALSE;
-    }
+    struct stat entry, object;
+    if (!ExamineEntry(resolved, &entry, &object)) return FALSE;
     // A folder, pipe, socket or device is not deleted as a file.
     if (!S_ISREG(object.st_mode) || posix::IsReadOnly(object)) return Fail(ERROR_ACCESS_DENIED);
-    if (S_ISREG(entry.st_mode) && DeniedByOthers(resolved, posix::kRightDelete))
-        return Fail(ERROR_SHARING_VIOLATION);
-    if (!posix::CheckIdentity(resolved.key, entry, object, false)) return FALSE;
-    if (posix::RemovalGuard()) {
-        DWORD error = posix::RemoveExamined(resolved.parent.Get(), resolved.name, entry);
-        if (error != ERROR_SUCCESS) return Fail(error);
-    } else {
-        posix::ReachedStep("DeleteFileA:unlink");
-        if (unlinkat(resolved.parent.Get(), resolved.name.c_str(), 0) != 0)
-            return Fail(posix::ErrnoToWin32(errno));
-    }
+    if (!MayRemove(resolved, entry, object)) return FALSE;
+    DWORD error = posix::RemoveEntry(resolved.parent.Get(), resolved.name, entry);
+    if (error != ERROR_SUCCESS) return Fail(error);
     posix::ForgetIdentity(resolved.key);
     return TRUE;
 }
@@ -365,17 +375,9 @@ BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
     const bool self = posix::IsSameEntry(from, to);
     if (to.exists && !self && !(flags & MOVEFILE_REPLACE_EXISTING))
         return Fail(ERROR_ALREADY_EXISTS);
-    struct stat entry;
-    if (fstatat(from.parent.Get(), from.name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0)
-        return Fail(posix::ErrnoToWin32(errno));
-    struct stat object = entry;
-    if (S_ISLNK(entry.st_mode)) {
-        posix::Fd look;
-        if (!Examine(from, &look, &object)) return FALSE;
-    }
-    if (S_ISREG(entry.st_mode) && DeniedByOthers(from, posix::kRightDelete))
-        return Fail(ERROR_SHARING_VIOLATION);
-    if (!posix::CheckIdentity(from.key, entry, object, false)) return FALSE;
+    struct stat entry, object;
+    if (!ExamineEntry(from, &entry, &object)) return FALSE;
+    if (!MayRemove(from, entry, object)) return FALSE;
     if (to.exists && !self) {
         if (DWORD refused = posix::RefusedReplace(to)) return Fail(refused);
     }

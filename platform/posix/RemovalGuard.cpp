@@ -139,4 +139,10 @@ DWORD RemoveExamined(int parent, const std::string& name, const struct stat& exp
     return ERROR_FILE_INVALID;
 }
 
+DWORD RemoveEntry(int parent, const std::string& name, const struct stat& entry) {
+    if (RemovalGuard()) return RemoveExamined(parent, name, entry);
+    ReachedStep("DeleteFileA:unlink");
+    return unlinkat(parent, name.c_str(), 0) == 0 ? ERROR_SUCCESS : ErrnoToWin32(errno);
+}
+
 }  // namespace posix

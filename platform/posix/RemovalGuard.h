@@ -33,4 +33,9 @@ void ForgetIdentities();
 // ERROR_SUCCESS or the error.
 DWORD RemoveExamined(int parent, const std::string& name, const struct stat& expected);
 
+// Removes the entry `name` of the folder `parent`, which was examined as
+// `entry`: in guard mode through RemoveExamined, otherwise by unlinking it.
+// ERROR_SUCCESS or the error.
+DWORD RemoveEntry(int parent, const std::string& name, const struct stat& entry);
+
 }  // namespace posix
