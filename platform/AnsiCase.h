@@ -42,12 +42,21 @@ inline unsigned char UpperWindows1252(unsigned char ch) {
     }
 }
 
+// Whether two Windows-1252 characters are the same letter when letter case
+// is ignored.
+inline bool SameLetter(char a, char b) {
+    return LowerWindows1252(static_cast<unsigned char>(a)) ==
+           LowerWindows1252(static_cast<unsigned char>(b));
+}
+
 // Whether two Windows-1252 texts are equal when letter case is ignored.
-inline bool EqualFolded(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (LowerWindows1252(static_cast<unsigned char>(a[i])) !=
-            LowerWindows1252(static_cast<unsigned char>(b[i])))
-            return false;
+inline bool EqualFolded(const char* a, size_t aLength, const char* b, size_t bLength) {
+    if (aLength != bLength) return false;
+    for (size_t i = 0; i < aLength; ++i)
+        if (!SameLetter(a[i], b[i])) return false;
     return true;
+}
+
+inline bool EqualFolded(const std::string& a, const std::string& b) {
+    return EqualFolded(a.data(), a.size(), b.data(), b.size());
 }

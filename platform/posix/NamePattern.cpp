@@ -46,11 +46,6 @@ std::string ShortPart(const std::string& name, size_t from, size_t to, size_t li
     return part;
 }
 
-bool SameLetter(char a, char b) {
-    return LowerWindows1252(static_cast<unsigned char>(a)) ==
-           LowerWindows1252(static_cast<unsigned char>(b));
-}
-
 // Matches name[n..] against pattern[m..], remembering every answer in `memo`
 // (0 unknown, 1 no, 2 yes), so that no pattern takes more than a step per
 // pair of positions.

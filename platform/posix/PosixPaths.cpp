@@ -45,8 +45,7 @@ bool IsLetter(char ch) {
 using ::EqualFolded;
 
 bool EqualFolded(const char* a, size_t length, const char* b) {
-    if (std::strlen(b) != length) return false;
-    return EqualFolded(std::string(a, length), std::string(b));
+    return EqualFolded(a, length, b, std::strlen(b));
 }
 
 std::string Join(const std::string& dir, const std::string& name) {
